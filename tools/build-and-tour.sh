@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Sets up what is missing, builds every preset and runs the product tour.
+set -euo pipefail
+source "$(dirname "$0")/lib/common.sh"
+cd "$KORVEL_ROOT"
+
+korvel_setup
+korvel_build "${KORVEL_ALL_PRESETS[@]}"
+
+korvel_say "Tour of a vault file's life (host build)"
+build/host/tools/vault_file_tour build/host/tour-drive

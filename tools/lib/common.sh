@@ -1,0 +1,51 @@
+# Shared by the two top-level commands: installs what is missing, builds.
+# Sourced, not run.
+
+KORVEL_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+
+# Debian packages the builds and tests need.
+KORVEL_PACKAGES=(
+  cmake ninja-build g++ googletest
+  g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools
+)
+
+korvel_say() {
+  printf '\n==> %s\n' "$*"
+}
+
+korvel_missing_packages() {
+  local pkg
+  for pkg in "${KORVEL_PACKAGES[@]}"; do
+    if [ "$(dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null)" != "install ok installed" ]; then
+      printf '%s\n' "$pkg"
+    fi
+  done
+}
+
+korvel_setup() {
+  local missing
+  missing=$(korvel_missing_packages)
+  if [ -z "$missing" ]; then
+    return 0
+  fi
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "Missing Debian packages: $(echo $missing). Run this as root, or install them first." >&2
+    return 1
+  fi
+  korvel_say "Installing $(echo $missing)"
+  apt-get update -q
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $missing
+}
+
+# Configures (when needed) and builds each preset given.
+korvel_build() {
+  local preset
+  for preset in "$@"; do
+    korvel_say "Building preset $preset"
+    cmake --preset "$preset" -S "$KORVEL_ROOT" >/dev/null || return 1
+    cmake --build --preset "$preset" || return 1
+  done
+}
+
+KORVEL_ALL_PRESETS=(host host-asan host-tsan win32 win64)
+KORVEL_TEST_PRESETS=(host host-asan host-tsan)

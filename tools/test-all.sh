@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Runs every test: the host tests and the sanitizer builds' tests. Sets up
+# and builds whatever is missing first.
+set -euo pipefail
+source "$(dirname "$0")/lib/common.sh"
+cd "$KORVEL_ROOT"
+
+korvel_setup
+korvel_build "${KORVEL_ALL_PRESETS[@]}"
+
+failed=()
+for preset in "${KORVEL_TEST_PRESETS[@]}"; do
+  korvel_say "Testing preset $preset"
+  ctest --preset "$preset" || failed+=("$preset")
+done
+
+if [ ${#failed[@]} -ne 0 ]; then
+  korvel_say "FAILED: ${failed[*]}"
+  exit 1
+fi
+korvel_say "All tests passed (${KORVEL_TEST_PRESETS[*]})"
