@@ -1,6 +1,7 @@
 #include "vault_image.h"
 
 #include "framework/kpool.h"
+#include "vantor_ioctl.h"
 #include "vantor_trace.h"
 
 namespace {
@@ -10,6 +11,9 @@ constexpr ACCESS_MASK VaultFileAccess = GENERIC_READ | GENERIC_WRITE;
 constexpr ULONG VaultFileOptions =
     FILE_NO_INTERMEDIATE_BUFFERING | FILE_SYNCHRONOUS_IO_NONALERT | FILE_NON_DIRECTORY_FILE | FILE_RANDOM_ACCESS;
 static_assert(VaultFileOptions == 0x868, "vault file create options");
+// The open and change-password records carry exactly one password field.
+static_assert(sizeof(OPENDISKFILE_INFO::Password) == VaultImage::PasswordFieldBytes, "password field");
+static_assert(sizeof(NewPassword) == VaultImage::PasswordFieldBytes, "password record");
 
 constexpr ULONG PasswordChars = VaultImage::PasswordFieldBytes / sizeof(WCHAR);
 
