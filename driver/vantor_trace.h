@@ -1,7 +1,7 @@
-// The driver's trace channel: lines to the kernel debugger, each starting
-// with "Vantor: ".
+// The driver's trace channel "Vantor": every line to the kernel debugger
+// begins with "Vantor: ".
 #pragma once
 
-#include <ntifs.h>
+#include "framework/ktrace.h"
 
-void VantorTrace(ULONG level, PCSTR format, ...);
+extern KTrace g_Trace;

@@ -30,6 +30,15 @@ bool HasTerminator(const WCHAR (&text)[PasswordChars])
     return false;
 }
 
+bool HasTerminator(const VaultImage::PasswordField& field)
+{
+    WCHAR text[PasswordChars];
+    RtlCopyMemory(text, field, sizeof text);
+    const bool terminated = HasTerminator(text);
+    RtlSecureZeroMemory(text, sizeof text);
+    return terminated;
+}
+
 // Letter case does not matter, as for Windows passwords.
 bool PasswordsMatch(const VaultImage::PasswordField& supplied, const VaultImage::PasswordField& stored)
 {
@@ -68,6 +77,10 @@ VaultImage::VaultImage() : m_DiskSize(0), m_Mounted(false) {}
 
 NTSTATUS VaultImage::Mount(PCWSTR path, PasswordField& password, ULONGLONG requestedSize)
 {
+    // A new vault given such a password could never be opened again.
+    if (!HasTerminator(password)) {
+        return STATUS_INVALID_PARAMETER;
+    }
     KPoolBlock header(NonPagedPool, HeaderBlockBytes);
     if (!header) {
         return STATUS_INSUFFICIENT_RESOURCES;
@@ -120,7 +133,7 @@ bool VaultImage::CheckExistingFile(UCHAR* header, const PasswordField& password)
     RtlCopyMemory(stored, header, PasswordFieldBytes);
     DecodePassword(stored);
     // The stored password itself never goes to the debugger's output.
-    VantorTrace(1, "---> ********\r\n");
+    g_Trace.Trace(1, "---> ********\r\n");
     const bool match = PasswordsMatch(password, stored);
     RtlSecureZeroMemory(stored, sizeof stored);
     RtlSecureZeroMemory(header, PasswordFieldBytes);
@@ -185,6 +198,10 @@ NTSTATUS VaultImage::ChangePassword(PasswordField& newPassword)
 {
     if (!IsMounted()) {
         return STATUS_NO_MEDIA_IN_DEVICE;
+    }
+    // Stored, such a password would lock the vault for good.
+    if (!HasTerminator(newPassword)) {
+        return STATUS_INVALID_PARAMETER;
     }
     KPoolBlock block(NonPagedPool, HeaderBlockBytes);
     if (!block) {

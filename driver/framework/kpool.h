@@ -7,6 +7,19 @@
 // "Vant", as the pool's tag readers show it.
 constexpr ULONG VANTOR_POOL_TAG = ULONG('V') | ULONG('a') << 8 | ULONG('n') << 16 | ULONG('t') << 24;
 
+// Class-level allocation from the pool, for framework objects made with new:
+// the kernel has no C++ runtime heap.
+template <POOL_TYPE Pool>
+struct KPoolAllocated {
+    static void* operator new(size_t bytes) noexcept { return ExAllocatePoolWithTag(Pool, bytes, VANTOR_POOL_TAG); }
+    static void operator delete(void* block)
+    {
+        if (block != nullptr) {
+            ExFreePoolWithTag(block, 0);
+        }
+    }
+};
+
 class KPoolBlock {
 public:
     KPoolBlock() = default;

@@ -31,9 +31,14 @@ NTSTATUS KUnicodeName::Assign(PCWSTR text)
 {
     UNICODE_STRING source;
     RtlInitUnicodeString(&source, text);
-    NTSTATUS status = Allocate(SIZE_T(source.Length) + sizeof(WCHAR));
+    return Assign(&source);
+}
+
+NTSTATUS KUnicodeName::Assign(PCUNICODE_STRING text)
+{
+    NTSTATUS status = Allocate(SIZE_T(text->Length) + sizeof(WCHAR));
     if (NT_SUCCESS(status)) {
-        status = Append(&source);
+        status = Append(text);
     }
     return status;
 }
@@ -66,4 +71,16 @@ void KUnicodeName::Release()
     }
     m_String = {0, 0, nullptr};
     m_Owned = false;
+}
+
+void KUnicodeName::TakeFrom(KUnicodeName& other)
+{
+    if (this == &other) {
+        return;
+    }
+    Release();
+    m_String = other.m_String;
+    m_Owned = other.m_Owned;
+    other.m_String = {0, 0, nullptr};
+    other.m_Owned = false;
 }

@@ -19,8 +19,9 @@ struct DriveTable {
 
 DriveTable& Table()
 {
-    static DriveTable table;
-    return table;
+    // Never destroyed: drivers and static objects may use it until the process ends.
+    static DriveTable* table = new DriveTable;
+    return *table;
 }
 
 std::optional<std::size_t> SlotOf(char letter)

@@ -16,6 +16,7 @@ static_assert(sizeof(wchar_t) == 2, "the host build must compile with -fshort-wc
 #define NTAPI
 #define __cdecl
 #define __stdcall
+#define __fastcall
 #define NTSYSAPI
 #define NTKERNELAPI
 #define WINAPI
@@ -120,6 +121,13 @@ typedef struct _STRING {
     PCHAR Buffer;
 } STRING, ANSI_STRING, *PSTRING, *PANSI_STRING;
 typedef const ANSI_STRING* PCANSI_STRING;
+
+typedef struct _GUID {
+    ULONG Data1;
+    USHORT Data2;
+    USHORT Data3;
+    UCHAR Data4[8];
+} GUID;
 
 typedef struct _LIST_ENTRY {
     struct _LIST_ENTRY* Flink;

@@ -1,6 +1,7 @@
 // The kernel debugger's output: DbgPrint text is kept for tests to read and,
 // when asked, echoed to standard error.
 #include "bugcheck.h"
+#include "faults.h"
 
 #include "../common/ms_format.h"
 
@@ -23,8 +24,9 @@ struct Debugger {
 
 Debugger& TheDebugger()
 {
-    static Debugger debugger;
-    return debugger;
+    // Never destroyed: drivers and static objects may use it until the process ends.
+    static Debugger* debugger = new Debugger;
+    return *debugger;
 }
 
 }  // namespace
@@ -50,6 +52,8 @@ void EchoDebugOutput(bool on)
 
 extern "C" ULONG __cdecl DbgPrint(PCSTR Format, ...)
 {
+    // Tests may hold a printer here, to see what the others do meanwhile.
+    host::TakeFault(host::KernelCall::DbgPrint);
     va_list args;
     va_start(args, Format);
     std::string text = host::FormatMs(Format, args, false);

@@ -2,57 +2,101 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <mutex>
 
 namespace host {
 
 namespace {
 
-struct Countdown {
+constexpr std::size_t kCalls = static_cast<std::size_t>(KernelCall::Count_);
+
+struct Rule {
     unsigned skip = 0;
-    unsigned count = 0;
-
-    bool Take()
-    {
-        if (count == 0) {
-            return false;
-        }
-        if (skip > 0) {
-            --skip;
-            return false;
-        }
-        --count;
-        return true;
-    }
-};
-
-struct FileFault {
-    Countdown countdown;
+    unsigned failures = 0;
     NTSTATUS status = STATUS_SUCCESS;
+    unsigned toHold = 0;
+    unsigned held = 0;
+    unsigned generation = 0;  // bumped by a release, so held calls know to go
 };
 
 struct Faults {
     std::mutex lock;
-    std::array<FileFault, 5> file;
-    Countdown pool;
+    std::condition_variable changed;
+    std::array<Rule, kCalls> rules;
+    unsigned poolSkip = 0;
+    unsigned poolFailures = 0;
     ULONG poolTag = 0;
     std::atomic<bool> refuseUnbuffered{false};
 };
 
 Faults& State()
 {
-    static Faults faults;
-    return faults;
+    // Never destroyed: drivers and static objects may use it until the process ends.
+    static Faults* faults = new Faults;
+    return *faults;
+}
+
+Rule& RuleFor(KernelCall call)
+{
+    return State().rules[static_cast<std::size_t>(call)];
 }
 
 }  // namespace
 
-void FailFileCalls(FileCall call, NTSTATUS status, unsigned skip, unsigned count)
+void FailKernelCalls(KernelCall call, NTSTATUS status, unsigned skip, unsigned count)
 {
     std::lock_guard guard(State().lock);
-    auto& fault = State().file[static_cast<std::size_t>(call)];
-    fault.countdown = {skip, count};
-    fault.status = status;
+    Rule& rule = RuleFor(call);
+    rule.skip = skip;
+    rule.failures = count;
+    rule.status = status;
+}
+
+void HoldKernelCalls(KernelCall call, unsigned count)
+{
+    std::lock_guard guard(State().lock);
+    RuleFor(call).toHold = count;
+}
+
+bool WaitForHeldCalls(KernelCall call, unsigned count, unsigned timeoutMs)
+{
+    std::unique_lock guard(State().lock);
+    return State().changed.wait_for(guard, std::chrono::milliseconds(timeoutMs),
+                                    [&] { return RuleFor(call).held >= count; });
+}
+
+void ReleaseHeldCalls(KernelCall call)
+{
+    std::lock_guard guard(State().lock);
+    Rule& rule = RuleFor(call);
+    rule.toHold = 0;
+    rule.generation += 1;
+    State().changed.notify_all();
+}
+
+void FailPoolAllocations(ULONG tag, unsigned skip, unsigned count)
+{
+    std::lock_guard guard(State().lock);
+    State().poolSkip = skip;
+    State().poolFailures = count;
+    State().poolTag = tag;
+}
+
+bool TakePoolFault(ULONG tag)
+{
+    std::lock_guard guard(State().lock);
+    Faults& state = State();
+    if (state.poolFailures == 0 || (state.poolTag != 0 && state.poolTag != tag)) {
+        return false;
+    }
+    if (state.poolSkip > 0) {
+        state.poolSkip -= 1;
+        return false;
+    }
+    state.poolFailures -= 1;
+    return true;
 }
 
 void RefuseUnbufferedIo(bool refuse)
@@ -60,40 +104,48 @@ void RefuseUnbufferedIo(bool refuse)
     State().refuseUnbuffered = refuse;
 }
 
-void FailPoolAllocations(ULONG tag, unsigned skip, unsigned count)
-{
-    std::lock_guard guard(State().lock);
-    State().pool = {skip, count};
-    State().poolTag = tag;
-}
-
 void ResetFaults()
 {
     std::lock_guard guard(State().lock);
-    State().file = {};
-    State().pool = {};
+    for (Rule& rule : State().rules) {
+        rule.skip = rule.failures = rule.toHold = 0;
+        rule.generation += 1;
+    }
+    State().poolSkip = State().poolFailures = 0;
     State().poolTag = 0;
     State().refuseUnbuffered = false;
+    State().changed.notify_all();
+    ClearHiddenRoutines();
 }
 
-bool TakeFileFault(FileCall call, NTSTATUS& status)
+bool TakeFault(KernelCall call, NTSTATUS& status)
 {
-    std::lock_guard guard(State().lock);
-    auto& fault = State().file[static_cast<std::size_t>(call)];
-    if (!fault.countdown.Take()) {
+    std::unique_lock guard(State().lock);
+    Rule& rule = RuleFor(call);
+    if (rule.toHold > 0) {
+        rule.toHold -= 1;
+        rule.held += 1;
+        const unsigned generation = rule.generation;
+        State().changed.notify_all();
+        State().changed.wait(guard, [&] { return rule.generation != generation; });
+        rule.held -= 1;
+    }
+    if (rule.failures == 0) {
         return false;
     }
-    status = fault.status;
+    if (rule.skip > 0) {
+        rule.skip -= 1;
+        return false;
+    }
+    rule.failures -= 1;
+    status = rule.status;
     return true;
 }
 
-bool TakePoolFault(ULONG tag)
+bool TakeFault(KernelCall call)
 {
-    std::lock_guard guard(State().lock);
-    if (State().poolTag != 0 && State().poolTag != tag) {
-        return false;
-    }
-    return State().pool.Take();
+    NTSTATUS ignored = STATUS_SUCCESS;
+    return TakeFault(call, ignored);
 }
 
 bool UnbufferedIoRefused()

@@ -1,4 +1,4 @@
-// Failures that tests asked the host platform to inject.
+// Failures and holds that tests asked the host platform to inject.
 #pragma once
 
 #include <host/test_hooks.h>
@@ -6,9 +6,13 @@
 
 namespace host {
 
-// True when this call must fail; sets `status` to the status to report.
-bool TakeFileFault(FileCall call, NTSTATUS& status);
+// Where a kernel call starts: waits while the call is held, then tells
+// whether it must fail and with which status.
+bool TakeFault(KernelCall call, NTSTATUS& status);
+// For calls that report failure without a status.
+bool TakeFault(KernelCall call);
 bool TakePoolFault(ULONG tag);
 bool UnbufferedIoRefused();
+void ClearHiddenRoutines();
 
 }  // namespace host

@@ -1,5 +1,7 @@
 #include "object_table.h"
 
+#include "bugcheck.h"
+
 #include <mutex>
 #include <unordered_map>
 
@@ -7,53 +9,91 @@ namespace host {
 
 namespace {
 
-struct HandleTable {
+struct Tables {
     std::mutex lock;
-    std::unordered_map<ULONG_PTR, std::shared_ptr<KernelObject>> objects;
+    std::unordered_map<ULONG_PTR, KernelObject*> handles;
+    std::unordered_map<const void*, KernelObject*> bodies;
     ULONG_PTR next = 0x104;  // handle values are multiples of four, as on Windows
 };
 
-HandleTable& Table()
+Tables& TheTables()
 {
-    static HandleTable table;
-    return table;
+    // Never destroyed: drivers and static objects may use it until the process ends.
+    static Tables* tables = new Tables;
+    return *tables;
 }
 
 }  // namespace
 
-HANDLE InsertHandle(std::shared_ptr<KernelObject> object)
+void KernelObject::Release()
 {
-    auto& table = Table();
-    std::lock_guard guard(table.lock);
-    const ULONG_PTR value = table.next;
-    table.next += 4;
-    table.objects.emplace(value, std::move(object));
+    const long left = m_References.fetch_sub(1, std::memory_order_acq_rel) - 1;
+    if (left < 0) {
+        BugCheck("REFERENCE_BY_POINTER", "an object was released more often than referenced");
+    }
+    if (left == 0) {
+        OnLastReference();
+        delete this;
+    }
+}
+
+HANDLE InsertHandle(KernelObject* object)
+{
+    object->AddRef();
+    auto& tables = TheTables();
+    std::lock_guard guard(tables.lock);
+    const ULONG_PTR value = tables.next;
+    tables.next += 4;
+    tables.handles.emplace(value, object);
     return reinterpret_cast<HANDLE>(value);
 }
 
-std::shared_ptr<KernelObject> ReferenceHandle(HANDLE handle)
+Ref<KernelObject> ReferenceHandle(HANDLE handle)
 {
-    auto& table = Table();
-    std::lock_guard guard(table.lock);
-    auto found = table.objects.find(reinterpret_cast<ULONG_PTR>(handle));
-    return found == table.objects.end() ? nullptr : found->second;
+    auto& tables = TheTables();
+    std::lock_guard guard(tables.lock);
+    auto found = tables.handles.find(reinterpret_cast<ULONG_PTR>(handle));
+    return found == tables.handles.end() ? Ref<KernelObject>() : Ref<KernelObject>::Share(found->second);
 }
 
 bool RemoveHandle(HANDLE handle)
 {
-    std::shared_ptr<KernelObject> removed;
+    KernelObject* removed = nullptr;
     {
-        auto& table = Table();
-        std::lock_guard guard(table.lock);
-        auto found = table.objects.find(reinterpret_cast<ULONG_PTR>(handle));
-        if (found == table.objects.end()) {
+        auto& tables = TheTables();
+        std::lock_guard guard(tables.lock);
+        auto found = tables.handles.find(reinterpret_cast<ULONG_PTR>(handle));
+        if (found == tables.handles.end()) {
             return false;
         }
-        removed = std::move(found->second);
-        table.objects.erase(found);
+        removed = found->second;
+        tables.handles.erase(found);
     }
     // The object may go away here, outside the table's lock.
+    removed->Release();
     return true;
+}
+
+void RegisterBody(const void* body, KernelObject* object)
+{
+    auto& tables = TheTables();
+    std::lock_guard guard(tables.lock);
+    tables.bodies[body] = object;
+}
+
+void UnregisterBody(const void* body)
+{
+    auto& tables = TheTables();
+    std::lock_guard guard(tables.lock);
+    tables.bodies.erase(body);
+}
+
+KernelObject* ObjectFromBody(const void* body)
+{
+    auto& tables = TheTables();
+    std::lock_guard guard(tables.lock);
+    auto found = tables.bodies.find(body);
+    return found == tables.bodies.end() ? nullptr : found->second;
 }
 
 }  // namespace host

@@ -32,8 +32,9 @@ struct Pool {
 
 Pool& ThePool()
 {
-    static Pool pool;
-    return pool;
+    // Never destroyed: drivers and static objects may use it until the process ends.
+    static Pool* pool = new Pool;
+    return *pool;
 }
 
 }  // namespace

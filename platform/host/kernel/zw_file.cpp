@@ -96,14 +96,13 @@ NTSTATUS EnableDirectIo(FileObject& file)
     return STATUS_SUCCESS;
 }
 
-std::shared_ptr<FileObject> FileFromHandle(HANDLE handle, NTSTATUS& status)
+Ref<FileObject> FileFromHandle(HANDLE handle, NTSTATUS& status)
 {
-    auto object = ReferenceHandle(handle);
-    if (!object) {
+    if (!ReferenceHandle(handle)) {
         status = STATUS_INVALID_HANDLE;
-        return nullptr;
+        return {};
     }
-    auto file = std::dynamic_pointer_cast<FileObject>(object);
+    Ref<FileObject> file = ReferenceHandleAs<FileObject>(handle);
     status = file ? STATUS_SUCCESS : STATUS_OBJECT_TYPE_MISMATCH;
     return file;
 }
@@ -284,7 +283,7 @@ extern "C" NTSTATUS NTAPI ZwCreateFile(PHANDLE FileHandle, ACCESS_MASK DesiredAc
         return STATUS_INVALID_PARAMETER;
     }
     NTSTATUS status = STATUS_SUCCESS;
-    if (host::TakeFileFault(host::FileCall::Create, status)) {
+    if (host::TakeFault(host::KernelCall::ZwCreateFile, status)) {
         return status;
     }
     // This host opens files by full path, synchronously, without extended
@@ -317,7 +316,7 @@ extern "C" NTSTATUS NTAPI ZwCreateFile(PHANDLE FileHandle, ACCESS_MASK DesiredAc
         return STATUS_OBJECT_NAME_COLLISION;
     }
 
-    auto file = std::make_shared<FileObject>();
+    host::Ref<FileObject> file = host::MakeObject<FileObject>();
     file->canRead = read;
     file->canWrite = write;
     file->letter = target.letter;
@@ -329,7 +328,7 @@ extern "C" NTSTATUS NTAPI ZwCreateFile(PHANDLE FileHandle, ACCESS_MASK DesiredAc
     }
     // Anything that fails from here on leaves no new file behind.
     auto undo = [&](NTSTATUS failure) {
-        file.reset();
+        file.Reset();
         if (created) {
             unlink(target.path.c_str());
         }
@@ -379,7 +378,7 @@ extern "C" NTSTATUS NTAPI ZwCreateFile(PHANDLE FileHandle, ACCESS_MASK DesiredAc
         information = CreateDisposition == FILE_SUPERSEDE ? FILE_SUPERSEDED : FILE_OVERWRITTEN;
     }
 
-    *FileHandle = host::InsertHandle(std::move(file));
+    *FileHandle = host::InsertHandle(file.Get());
     IoStatusBlock->Status = STATUS_SUCCESS;
     IoStatusBlock->Information = information;
     return STATUS_SUCCESS;
@@ -415,7 +414,7 @@ extern "C" NTSTATUS NTAPI ZwReadFile(HANDLE FileHandle, HANDLE Event, PIO_APC_RO
     }
 
     ULONG done = 0;
-    if (host::TakeFileFault(host::FileCall::Read, status)) {
+    if (host::TakeFault(host::KernelCall::ZwReadFile, status)) {
         // An injected device failure: reported like a real one.
     } else if (Length == 0) {
         status = STATUS_SUCCESS;
@@ -473,7 +472,7 @@ extern "C" NTSTATUS NTAPI ZwWriteFile(HANDLE FileHandle, HANDLE Event, PIO_APC_R
     }
 
     ULONG done = 0;
-    if (host::TakeFileFault(host::FileCall::Write, status)) {
+    if (host::TakeFault(host::KernelCall::ZwWriteFile, status)) {
         // An injected device failure: nothing reaches the file.
     } else if (Length == 0) {
         status = STATUS_SUCCESS;
@@ -517,7 +516,7 @@ extern "C" NTSTATUS NTAPI ZwQueryInformationFile(HANDLE FileHandle, PIO_STATUS_B
     if (IoStatusBlock == nullptr || FileInformation == nullptr) {
         return STATUS_INVALID_PARAMETER;
     }
-    if (host::TakeFileFault(host::FileCall::QueryInformation, status)) {
+    if (host::TakeFault(host::KernelCall::ZwQueryInformationFile, status)) {
         return status;
     }
     switch (FileInformationClass) {
@@ -572,7 +571,7 @@ extern "C" NTSTATUS NTAPI ZwSetInformationFile(HANDLE FileHandle, PIO_STATUS_BLO
     if (IoStatusBlock == nullptr || FileInformation == nullptr) {
         return STATUS_INVALID_PARAMETER;
     }
-    if (host::TakeFileFault(host::FileCall::SetInformation, status)) {
+    if (host::TakeFault(host::KernelCall::ZwSetInformationFile, status)) {
         return status;
     }
     switch (FileInformationClass) {

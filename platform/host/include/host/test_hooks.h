@@ -27,14 +27,44 @@ PoolBalance PoolBalanceForTag(ULONG tag);
 // tag 0 matches every tag.
 void FailPoolAllocations(ULONG tag, unsigned skip, unsigned count);
 
-// --- Kernel file calls ----------------------------------------------------
-enum class FileCall { Create, Read, Write, QueryInformation, SetInformation };
-// Make the next matching calls fail with `status`, after skipping `skip` of them.
-void FailFileCalls(FileCall call, NTSTATUS status, unsigned skip, unsigned count);
+// --- Identity -------------------------------------------------------------
+// Makes the calling thread act as another user, as a client thread that
+// impersonates one: its file access and the security a driver captures from
+// it. False when the host cannot switch (not running as root).
+bool ImpersonateUser(unsigned user, unsigned group);
+void RevertToSelf();
+
+// --- Kernel calls ---------------------------------------------------------
+enum class KernelCall {
+    ZwCreateFile,
+    ZwReadFile,
+    ZwWriteFile,
+    ZwQueryInformationFile,
+    ZwSetInformationFile,
+    PsCreateSystemThread,
+    IoCreateDevice,
+    IoCreateSymbolicLink,
+    MmMapLockedPagesSpecifyCache,
+    SeCreateClientSecurity,
+    DbgPrint,
+    Count_
+};
+// Make the next matching calls fail with `status` (or, for calls that
+// return a pointer, with none), after letting `skip` of them through.
+void FailKernelCalls(KernelCall call, NTSTATUS status, unsigned skip, unsigned count);
+// Make the next `count` matching calls wait, on the threads that make them,
+// until released: a way to hold a driver at a known point.
+void HoldKernelCalls(KernelCall call, unsigned count);
+// Waits until `count` calls are being held; false after `timeoutMs`.
+bool WaitForHeldCalls(KernelCall call, unsigned count, unsigned timeoutMs);
+void ReleaseHeldCalls(KernelCall call);
 // Behave as a file system that refuses unbuffered (O_DIRECT) I/O.
 void RefuseUnbufferedIo(bool refuse);
 
-// Clears every injected failure.
+// Makes MmGetSystemRoutineAddress not find `name`, as on a kernel without it.
+void HideSystemRoutine(const std::string& name, bool hide);
+
+// Clears every injected failure and releases every held call.
 void ResetFaults();
 
 }  // namespace host

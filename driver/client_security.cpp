@@ -1,0 +1,88 @@
+#include "client_security.h"
+
+#include "framework/kpool.h"
+
+namespace {
+
+typedef NTSTATUS(NTAPI* CreateClientSecurityRoutine)(PETHREAD, PSECURITY_QUALITY_OF_SERVICE, BOOLEAN,
+                                                    PSECURITY_CLIENT_CONTEXT);
+typedef VOID(NTAPI* ImpersonateClientRoutine)(PSECURITY_CLIENT_CONTEXT, PETHREAD);
+
+CreateClientSecurityRoutine g_CreateClientSecurity = nullptr;
+ImpersonateClientRoutine g_ImpersonateClient = nullptr;
+
+PVOID FindRoutine(PCWSTR name)
+{
+    UNICODE_STRING routine;
+    RtlInitUnicodeString(&routine, name);
+    return MmGetSystemRoutineAddress(&routine);
+}
+
+}  // namespace
+
+void ClientSecurity::DetectKernelSupport()
+{
+    // Wine's kernel, which runs this driver for our tests, exports the
+    // capture routines only as stubs that end the process when called.
+    // There the vault file is opened with the rights of the process that
+    // hosts the driver, which are the rights of the user who runs it.
+    // Every Windows kernel has the routines, and there they are always used.
+    const bool wine = FindRoutine(L"wine_ntoskrnl_main_loop") != nullptr;
+    g_CreateClientSecurity =
+        wine ? nullptr : reinterpret_cast<CreateClientSecurityRoutine>(FindRoutine(L"SeCreateClientSecurity"));
+    g_ImpersonateClient =
+        wine ? nullptr : reinterpret_cast<ImpersonateClientRoutine>(FindRoutine(L"SeImpersonateClient"));
+}
+
+bool ClientSecurity::KernelCanCapture()
+{
+    return g_CreateClientSecurity != nullptr && g_ImpersonateClient != nullptr;
+}
+
+ClientSecurity::ClientSecurity() : m_Context(nullptr), m_HoldsToken(false) {}
+
+ClientSecurity::~ClientSecurity()
+{
+    ReleaseToken();
+    if (m_Context != nullptr) {
+        ExFreePoolWithTag(m_Context, 0);
+    }
+}
+
+void ClientSecurity::ReleaseToken()
+{
+    if (m_HoldsToken) {
+        SeDeleteClientSecurity(m_Context);
+        m_HoldsToken = false;
+    }
+}
+
+NTSTATUS ClientSecurity::CaptureCurrentThread()
+{
+    if (!KernelCanCapture()) {
+        return STATUS_SUCCESS;
+    }
+    if (m_Context == nullptr) {
+        m_Context = static_cast<PSECURITY_CLIENT_CONTEXT>(
+            ExAllocatePoolWithTag(NonPagedPool, sizeof(SECURITY_CLIENT_CONTEXT), VANTOR_POOL_TAG));
+        if (m_Context == nullptr) {
+            return STATUS_INSUFFICIENT_RESOURCES;
+        }
+    }
+    ReleaseToken();
+    SECURITY_QUALITY_OF_SERVICE qos;
+    qos.Length = sizeof qos;
+    qos.ImpersonationLevel = SecurityImpersonation;
+    qos.ContextTrackingMode = SECURITY_STATIC_TRACKING;
+    qos.EffectiveOnly = FALSE;
+    const NTSTATUS status = g_CreateClientSecurity(PsGetCurrentThread(), &qos, FALSE, m_Context);
+    m_HoldsToken = NT_SUCCESS(status);
+    return status;
+}
+
+void ClientSecurity::ImpersonateOnCurrentThread()
+{
+    if (m_HoldsToken) {
+        g_ImpersonateClient(m_Context, nullptr);
+    }
+}

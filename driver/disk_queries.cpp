@@ -1,0 +1,133 @@
+// The disk and storage queries Windows sends to a disk, answered at once
+// from the mounted vault's size: a fixed disk of 512-byte sectors holding
+// one partition that spans the whole data area.
+#include "vantor_device.h"
+
+#include <ntdddisk.h>
+#include <ntddcdrm.h>
+#include <ntddstor.h>
+
+namespace {
+
+static_assert(IOCTL_DISK_GET_DRIVE_GEOMETRY == 0x00070000, "code");
+static_assert(IOCTL_CDROM_GET_DRIVE_GEOMETRY == 0x0002404C, "code");
+static_assert(IOCTL_DISK_GET_LENGTH_INFO == 0x0007405C, "code");
+static_assert(IOCTL_DISK_GET_PARTITION_INFO == 0x00074004, "code");
+static_assert(IOCTL_DISK_GET_PARTITION_INFO_EX == 0x00070048, "code");
+static_assert(IOCTL_CDROM_READ_TOC == 0x00024000, "code");
+static_assert(IOCTL_DISK_VERIFY == 0x00070014, "code");
+static_assert(IOCTL_DISK_SET_PARTITION_INFO == 0x0007C008, "code");
+static_assert(IOCTL_DISK_IS_WRITABLE == 0x00070024, "code");
+static_assert(IOCTL_DISK_CHECK_VERIFY == 0x00074800, "code");
+static_assert(IOCTL_CDROM_CHECK_VERIFY == 0x00024800, "code");
+static_assert(IOCTL_STORAGE_CHECK_VERIFY == 0x002D4800, "code");
+static_assert(IOCTL_STORAGE_CHECK_VERIFY2 == 0x002D0800, "code");
+static_assert(IOCTL_DISK_MEDIA_REMOVAL == 0x00074804, "code");
+static_assert(IOCTL_STORAGE_MEDIA_REMOVAL == 0x002D4804, "code");
+
+static_assert(sizeof(DISK_GEOMETRY) == 24, "record");
+static_assert(sizeof(GET_LENGTH_INFORMATION) == 8, "record");
+static_assert(sizeof(PARTITION_INFORMATION) == 32, "record");
+static_assert(sizeof(PARTITION_INFORMATION_EX) == 144, "record");
+static_assert(sizeof(CDROM_TOC) == 804, "record");
+static_assert(sizeof(VERIFY_INFORMATION) == 16, "record");
+
+constexpr ULONG BytesPerSector = 512;
+constexpr ULONG SectorsPerTrack = 32;
+constexpr ULONG TracksPerCylinder = 2;
+
+// Fills the output record when the caller's buffer holds it; otherwise
+// nothing is written.
+template <class Record, class Fill>
+NTSTATUS Reply(KIrp irp, Fill fill)
+{
+    if (irp.IoctlOutputLength() < sizeof(Record)) {
+        return STATUS_BUFFER_TOO_SMALL;
+    }
+    auto* record = static_cast<Record*>(irp.SystemBuffer());
+    RtlZeroMemory(record, sizeof(Record));
+    fill(*record);
+    irp.Information() = sizeof(Record);
+    return STATUS_SUCCESS;
+}
+
+}  // namespace
+
+NTSTATUS VantorDevice::AnswerDiskQuery(KIrp irp)
+{
+    const ULONGLONG diskSize = m_Image.DiskSize();
+    NTSTATUS status = STATUS_INVALID_DEVICE_REQUEST;
+    switch (irp.IoctlCode()) {
+    case IOCTL_DISK_GET_DRIVE_GEOMETRY:
+    case IOCTL_CDROM_GET_DRIVE_GEOMETRY:
+        status = Reply<DISK_GEOMETRY>(irp, [&](DISK_GEOMETRY& geometry) {
+            geometry.Cylinders.QuadPart = LONGLONG(diskSize / BytesPerSector / SectorsPerTrack / TracksPerCylinder);
+            geometry.MediaType = FixedMedia;
+            geometry.TracksPerCylinder = TracksPerCylinder;
+            geometry.SectorsPerTrack = SectorsPerTrack;
+            geometry.BytesPerSector = BytesPerSector;
+        });
+        break;
+    case IOCTL_DISK_GET_LENGTH_INFO:
+        status = Reply<GET_LENGTH_INFORMATION>(
+            irp, [&](GET_LENGTH_INFORMATION& length) { length.Length.QuadPart = LONGLONG(diskSize); });
+        break;
+    case IOCTL_DISK_GET_PARTITION_INFO:
+        status = Reply<PARTITION_INFORMATION>(irp, [&](PARTITION_INFORMATION& partition) {
+            partition.StartingOffset.QuadPart = 0;
+            partition.PartitionLength.QuadPart = LONGLONG(diskSize);
+            partition.HiddenSectors = 1;
+            partition.PartitionNumber = 0;
+            partition.PartitionType = 0;
+            partition.BootIndicator = FALSE;
+            partition.RecognizedPartition = FALSE;
+            partition.RewritePartition = FALSE;
+        });
+        break;
+    case IOCTL_DISK_GET_PARTITION_INFO_EX:
+        status = Reply<PARTITION_INFORMATION_EX>(irp, [&](PARTITION_INFORMATION_EX& partition) {
+            partition.PartitionStyle = PARTITION_STYLE_MBR;
+            partition.StartingOffset.QuadPart = 0;
+            partition.PartitionLength.QuadPart = LONGLONG(diskSize);
+            partition.PartitionNumber = 0;
+            partition.RewritePartition = FALSE;
+            partition.Mbr.PartitionType = 0;
+            partition.Mbr.BootIndicator = FALSE;
+            partition.Mbr.RecognizedPartition = FALSE;
+            partition.Mbr.HiddenSectors = 1;
+        });
+        break;
+    case IOCTL_CDROM_READ_TOC:
+        status = Reply<CDROM_TOC>(irp, [](CDROM_TOC& toc) {
+            toc.FirstTrack = 1;
+            toc.LastTrack = 1;
+            toc.TrackData[0].Control = 4;  // a data track
+            toc.TrackData[0].Adr = 0;
+        });
+        break;
+    case IOCTL_DISK_VERIFY:
+        // Nothing is read: every sector of a file verifies.
+        if (irp.IoctlInputLength() < sizeof(VERIFY_INFORMATION)) {
+            status = STATUS_INVALID_PARAMETER;
+        } else {
+            irp.Information() = static_cast<VERIFY_INFORMATION*>(irp.SystemBuffer())->Length;
+            status = STATUS_SUCCESS;
+        }
+        break;
+    case IOCTL_DISK_SET_PARTITION_INFO:
+        status = irp.IoctlInputLength() < 1 ? STATUS_INVALID_PARAMETER : STATUS_SUCCESS;
+        break;
+    case IOCTL_DISK_IS_WRITABLE:
+    case IOCTL_DISK_CHECK_VERIFY:
+    case IOCTL_CDROM_CHECK_VERIFY:
+    case IOCTL_STORAGE_CHECK_VERIFY:
+    case IOCTL_STORAGE_CHECK_VERIFY2:
+    case IOCTL_DISK_MEDIA_REMOVAL:
+    case IOCTL_STORAGE_MEDIA_REMOVAL:
+        status = STATUS_SUCCESS;
+        break;
+    default:
+        break;
+    }
+    return irp.Complete(status);
+}

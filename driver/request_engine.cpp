@@ -1,0 +1,167 @@
+// The request engine: reads, writes and the private control requests are
+// queued per unit and carried out, in arrival order, by the unit's worker
+// thread; everything else is answered on the sender's thread.
+#include "framework/kpool.h"
+#include "vantor_device.h"
+#include "vantor_ioctl.h"
+#include "vantor_trace.h"
+
+bool VantorDevice::StartWorker()
+{
+    OBJECT_ATTRIBUTES attributes;
+    InitializeObjectAttributes(&attributes, nullptr, OBJ_KERNEL_HANDLE, nullptr, nullptr);
+    HANDLE thread = nullptr;
+    NTSTATUS status = PsCreateSystemThread(&thread, 0, &attributes, nullptr, nullptr, WorkerThread, this);
+    if (!NT_SUCCESS(status)) {
+        SetConstructionStatus(status);
+        return false;
+    }
+    PVOID object = nullptr;
+    status = ObReferenceObjectByHandle(thread, SYNCHRONIZE, nullptr, KernelMode, &object, nullptr);
+    if (NT_SUCCESS(status)) {
+        m_Worker.Set(object, KWaitableObject::Referenced);
+    } else {
+        // Without a reference there is nothing to wait for at destruction;
+        // wait for the thread to end now, through its handle.
+        m_Terminate = true;
+        m_WorkEvent.Signal();
+        ZwWaitForSingleObject(thread, FALSE, nullptr);
+        SetConstructionStatus(status);
+    }
+    ZwClose(thread);
+    return NT_SUCCESS(status);
+}
+
+void VantorDevice::StopWorker()
+{
+    if (m_Worker.Object() == nullptr) {
+        return;
+    }
+    m_Terminate = true;
+    m_WorkEvent.Signal();
+    m_Worker.Wait();
+    m_Worker.Release();
+}
+
+VOID NTAPI VantorDevice::WorkerThread(PVOID context)
+{
+    static_cast<VantorDevice*>(context)->WorkerLoop();
+}
+
+void VantorDevice::WorkerLoop()
+{
+    LARGE_INTEGER timeout;
+    timeout.QuadPart = -10000000LL;  // one second
+    while (!m_Terminate) {
+        const NTSTATUS wait = m_WorkEvent.Wait(&timeout);
+        if (wait == STATUS_TIMEOUT && m_Queue.IsEmpty()) {
+            continue;
+        }
+        if (m_Terminate) {
+            break;
+        }
+        auto* entry = static_cast<QueueEntry*>(m_Queue.RemoveHead());
+        if (entry == nullptr) {
+            m_WorkEvent.Reset();
+            // A request queued just before the reset has lost its signal;
+            // look again rather than leave it waiting for the timeout.
+            if (!m_Queue.IsEmpty()) {
+                m_WorkEvent.Signal();
+            }
+            continue;
+        }
+        CarryOut(KIrp(entry->Irp));
+        ExFreePoolWithTag(entry, 0);
+    }
+}
+
+NTSTATUS VantorDevice::Enqueue(KIrp irp)
+{
+    auto* entry = static_cast<QueueEntry*>(ExAllocatePoolWithTag(NonPagedPool, sizeof(QueueEntry), VANTOR_POOL_TAG));
+    if (entry == nullptr) {
+        return irp.Complete(STATUS_INSUFFICIENT_RESOURCES);
+    }
+    entry->Irp = irp.Irp();
+    irp.Status() = STATUS_PENDING;
+    irp.MarkPending();
+    m_Queue.InsertTail(entry);
+    m_WorkEvent.Signal();
+    return STATUS_PENDING;
+}
+
+NTSTATUS VantorDevice::Read(KIrp irp)
+{
+    return QueueTransfer(irp);
+}
+
+NTSTATUS VantorDevice::Write(KIrp irp)
+{
+    return QueueTransfer(irp);
+}
+
+NTSTATUS VantorDevice::QueueTransfer(KIrp irp)
+{
+    irp.Information() = 0;
+    if (!m_Image.IsMounted()) {
+        return irp.Complete(STATUS_NO_MEDIA_IN_DEVICE);
+    }
+    if (irp.ReadWriteLength() == 0) {
+        return irp.Complete(STATUS_SUCCESS);
+    }
+    return Enqueue(irp);
+}
+
+NTSTATUS VantorDevice::DeviceControl(KIrp irp)
+{
+    irp.Information() = 0;
+    const ULONG code = irp.IoctlCode();
+    // Unmounted, only an open is taken: that is how Windows learns the
+    // medium is absent.
+    if (!m_Image.IsMounted() && code != IOCTL_OPENDISKFILE) {
+        return irp.Complete(STATUS_NO_MEDIA_IN_DEVICE);
+    }
+    if (IsPrivateControl(code)) {
+        return DispatchPrivateControl(irp);
+    }
+    return AnswerDiskQuery(irp);
+}
+
+void VantorDevice::CarryOut(KIrp irp)
+{
+    irp.Information() = 0;
+    const UCHAR major = irp.MajorFunction();
+    NTSTATUS status = STATUS_DRIVER_INTERNAL_ERROR;
+    switch (major) {
+    case IRP_MJ_READ:
+        status = CarryOutTransfer(irp, false);
+        break;
+    case IRP_MJ_WRITE:
+        status = CarryOutTransfer(irp, true);
+        break;
+    case IRP_MJ_DEVICE_CONTROL:
+        status = CarryOutControl(irp);
+        break;
+    default:
+        break;
+    }
+    if (!NT_SUCCESS(status)) {
+        g_Trace.Trace(1, "[Kestrel]---> error,func : %d,0x%x\r\n", major, status);
+    }
+    irp.Complete(status, NT_SUCCESS(status) ? IO_DISK_INCREMENT : IO_NO_INCREMENT);
+}
+
+NTSTATUS VantorDevice::CarryOutTransfer(KIrp irp, bool write)
+{
+    PVOID buffer = irp.Mdl() != nullptr ? MmGetSystemAddressForMdlSafe(irp.Mdl(), NormalPagePriority) : nullptr;
+    // A close queued ahead of this request may have taken the vault away.
+    if (buffer == nullptr || !m_Image.HasOpenFile() || !m_Image.IsMounted()) {
+        return STATUS_INSUFFICIENT_RESOURCES;
+    }
+    const ULONGLONG offset = ULONGLONG(irp.ReadWriteOffset().QuadPart);
+    const ULONG length = irp.ReadWriteLength();
+    ULONG_PTR bytes = 0;
+    const NTSTATUS status =
+        write ? m_Image.WriteData(offset, length, buffer, bytes) : m_Image.ReadData(offset, length, buffer, bytes);
+    irp.Information() = bytes;
+    return status;
+}

@@ -1,0 +1,226 @@
+// The three private requests: open, close and change password, with their
+// refusals, and the identity under which a vault file is opened.
+#include "vantor_fixture.h"
+
+#include "framework/kpool.h"
+
+#include <host/test_hooks.h>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
+
+namespace {
+
+using korvel::test::AlignedBytes;
+using korvel::test::OpenRequest;
+using korvel::test::VantorTest;
+
+constexpr std::int64_t kSize = 1 << 20;
+
+class ControlProtocolTest : public VantorTest {
+protected:
+    void SetUp() override
+    {
+        VantorTest::SetUp();
+        m_Unit0 = OpenUnit(0);
+        m_Unit1 = OpenUnit(1);
+    }
+    void TearDown() override
+    {
+        CloseVault(m_Unit0);
+        CloseVault(m_Unit1);
+        m_Unit0.Close();
+        m_Unit1.Close();
+        VantorTest::TearDown();
+    }
+
+    host::IoResult SendOpen(const host::DeviceHandle& unit, const void* record, ULONG length)
+    {
+        return host::DeviceIoControl(unit, IOCTL_OPENDISKFILE, record, length, nullptr, 0);
+    }
+
+    host::DeviceHandle m_Unit0;
+    host::DeviceHandle m_Unit1;
+};
+
+TEST_F(ControlProtocolTest, OpensANewVaultAndTracesTheHandler)
+{
+    host::ClearDebugOutput();
+    const host::IoResult result = OpenVault(m_Unit0, "vault.sec", "Secret", kSize);
+    EXPECT_EQ(result.status, STATUS_SUCCESS);
+    EXPECT_EQ(result.information, 0u);
+    EXPECT_EQ(korvel::test::ReadHostFile(HostPath("vault.sec")).size(), std::size_t(kSize) + 1024);
+    const auto lines = TraceLines();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0].rfind("Vantor: VantorDevice::IOCTL_OPENDISKFILE_Handler++.  IRP ", 0), 0u) << lines[0];
+    EXPECT_EQ(lines[1].rfind("Vantor: VantorDevice::IOCTL_OPENDISKFILE_Handler--.  IRP ", 0), 0u) << lines[1];
+    EXPECT_NE(lines[1].find(", STATUS 0\n"), std::string::npos);
+}
+
+TEST_F(ControlProtocolTest, RefusesOpenRequestsThatAreMalformedOrComeAtTheWrongTime)
+{
+    ASSERT_EQ(OpenVault(m_Unit1, "busy.sec", "pw", kSize).status, STATUS_SUCCESS);
+
+    OPENDISKFILE_INFO good = OpenRequest("\\??\\C:\\vault.sec", "pw", kSize);
+    OPENDISKFILE_INFO unterminatedName = good;
+    for (auto& unit : unterminatedName.FileName) {
+        unit = L'a';
+    }
+    OPENDISKFILE_INFO unterminatedPassword = good;
+    for (auto& unit : unterminatedPassword.Password) {
+        unit = L'p';
+    }
+    OPENDISKFILE_INFO negativeSize = OpenRequest("\\??\\C:\\negative.sec", "pw", -1024);
+    std::vector<std::uint8_t> longer(561, 0);
+    std::memcpy(longer.data(), &good, sizeof good);
+
+    struct Case {
+        const char* label;
+        const host::DeviceHandle* unit;
+        const void* record;
+        ULONG length;
+        NTSTATUS status;
+    };
+    const Case cases[] = {
+        {"559_bytes", &m_Unit0, &good, 559, STATUS_INVALID_PARAMETER},
+        {"561_bytes", &m_Unit0, longer.data(), 561, STATUS_INVALID_PARAMETER},
+        {"no_input", &m_Unit0, nullptr, 0, STATUS_INVALID_PARAMETER},
+        {"name_without_terminator", &m_Unit0, &unterminatedName, sizeof unterminatedName, STATUS_INVALID_PARAMETER},
+        {"password_without_terminator", &m_Unit0, &unterminatedPassword, sizeof unterminatedPassword,
+         STATUS_INVALID_PARAMETER},
+        {"negative_size", &m_Unit0, &negativeSize, sizeof negativeSize, STATUS_INVALID_PARAMETER},
+        {"unit_already_mounted", &m_Unit1, &good, sizeof good, STATUS_INVALID_DEVICE_REQUEST},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        host::ClearDebugOutput();
+        const host::IoResult result = SendOpen(*c.unit, c.record, c.length);
+        EXPECT_EQ(result.status, c.status);
+        EXPECT_EQ(result.information, 0u);
+        // Refused by the worker, so traced.
+        char failure[80];
+        std::snprintf(failure, sizeof failure, "[Kestrel]---> error,func : 14,0x%x\r\n", unsigned(c.status));
+        EXPECT_TRUE(TraceHas(failure)) << host::DebugOutput();
+    }
+    EXPECT_FALSE(korvel::test::HostFileExists(HostPath("vault.sec"))) << "no refused request made a file";
+
+    // The mounted vault is still in service.
+    AlignedBytes sector(512, 0x11);
+    EXPECT_EQ(Write(m_Unit1, 0, sector).status, STATUS_SUCCESS);
+}
+
+TEST_F(ControlProtocolTest, ACloseWhileUnmountedIsRefusedAtOnceAndNeverQueued)
+{
+    host::ClearDebugOutput();
+    const host::IoResult result = CloseVault(m_Unit0);
+    EXPECT_EQ(result.status, STATUS_NO_MEDIA_IN_DEVICE);
+    EXPECT_FALSE(TraceHas("IOCTL_CLOSEDISKFILE_Handler"));
+    EXPECT_FALSE(TraceHas("[Kestrel]"));
+    EXPECT_EQ(ChangePassword(m_Unit0, "new").status, STATUS_NO_MEDIA_IN_DEVICE);
+    EXPECT_FALSE(TraceHas("IOCTL_CHANGEPWD_Handler"));
+}
+
+TEST_F(ControlProtocolTest, APasswordChangeTakesEffectAtTheNextMount)
+{
+    ASSERT_EQ(OpenVault(m_Unit0, "vault.sec", "OldPass", kSize).status, STATUS_SUCCESS);
+    AlignedBytes data(4096, 0x5A);
+    ASSERT_EQ(Write(m_Unit0, 8192, data).status, STATUS_SUCCESS);
+
+    struct Case {
+        const char* label;
+        std::vector<std::uint8_t> record;
+        NTSTATUS status;
+    };
+    NewPassword fresh{};
+    std::memcpy(fresh.Password, L"NewPass", 7 * sizeof(wchar_t));
+    std::vector<std::uint8_t> good(reinterpret_cast<std::uint8_t*>(&fresh),
+                                   reinterpret_cast<std::uint8_t*>(&fresh) + sizeof fresh);
+    std::vector<std::uint8_t> longer = good;
+    longer.push_back(0);
+    const Case cases[] = {
+        {"31_bytes", std::vector<std::uint8_t>(good.begin(), good.end() - 1), STATUS_INVALID_PARAMETER},
+        {"33_bytes", longer, STATUS_INVALID_PARAMETER},
+        {"no_terminator", std::vector<std::uint8_t>(32, 'x'), STATUS_INVALID_PARAMETER},
+        {"good", good, STATUS_SUCCESS},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        EXPECT_EQ(host::DeviceIoControl(m_Unit0, IOCTL_CHANGEPWD, c.record.data(), ULONG(c.record.size()), nullptr, 0)
+                      .status,
+                  c.status);
+    }
+    ASSERT_EQ(CloseVault(m_Unit0).status, STATUS_SUCCESS);
+    EXPECT_EQ(OpenVault(m_Unit0, "vault.sec", "OldPass", 0).status, STATUS_INVALID_PARAMETER);
+    ASSERT_EQ(OpenVault(m_Unit0, "vault.sec", "newpass", 0).status, STATUS_SUCCESS);
+    AlignedBytes back(4096, 0);
+    ASSERT_EQ(Read(m_Unit0, 8192, back).status, STATUS_SUCCESS);
+    EXPECT_EQ(back.Vector(), data.Vector());
+}
+
+TEST_F(ControlProtocolTest, OneFileCannotBeServedByBothUnits)
+{
+    ASSERT_EQ(OpenVault(m_Unit0, "vault.sec", "pw", kSize).status, STATUS_SUCCESS);
+    EXPECT_EQ(OpenVault(m_Unit1, "vault.sec", "pw", 0).status, STATUS_INVALID_PARAMETER);
+    ASSERT_EQ(CloseVault(m_Unit0).status, STATUS_SUCCESS);
+    EXPECT_EQ(OpenVault(m_Unit1, "vault.sec", "pw", 0).status, STATUS_SUCCESS);
+}
+
+TEST_F(ControlProtocolTest, TheVaultFileIsOpenedWithTheSendersRights)
+{
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "the tests cannot change identity here (not running as root)";
+    }
+    ASSERT_EQ(mkdir(HostPath("private").c_str(), 0755), 0);  // root's, closed to others
+    ASSERT_TRUE(host::ImpersonateUser(65534, 65534));
+    const host::IoResult refused = OpenVault(m_Unit0, "private\\vault.sec", "pw", kSize);
+    const host::IoResult allowed = OpenVault(m_Unit0, "vault.sec", "pw", kSize);
+    host::RevertToSelf();
+    EXPECT_EQ(refused.status, STATUS_INVALID_PARAMETER);
+    EXPECT_FALSE(korvel::test::HostFileExists(HostPath("private/vault.sec")));
+    // The scratch folder itself is root's too: nobody may create there either.
+    EXPECT_EQ(allowed.status, STATUS_INVALID_PARAMETER);
+
+    ASSERT_EQ(chmod(m_Folder.Path().c_str(), 0777), 0);
+    ASSERT_TRUE(host::ImpersonateUser(65534, 65534));
+    const host::IoResult mine = OpenVault(m_Unit0, "vault.sec", "pw", kSize);
+    host::RevertToSelf();
+    EXPECT_EQ(mine.status, STATUS_SUCCESS);
+    struct stat info {};
+    ASSERT_EQ(stat(HostPath("vault.sec").c_str(), &info), 0);
+    EXPECT_EQ(info.st_uid, 65534u) << "the file belongs to the user who asked";
+}
+
+TEST_F(ControlProtocolTest, WithoutCaptureInTheKernelTheVaultOpensAsTheSystem)
+{
+    if (geteuid() != 0) {
+        GTEST_SKIP() << "the tests cannot change identity here (not running as root)";
+    }
+    // A kernel without the capture routines, loaded afresh.
+    Unload();
+    host::HideSystemRoutine("SeCreateClientSecurity", true);
+    ASSERT_EQ(Load(), STATUS_SUCCESS);
+    m_Unit0 = OpenUnit(0);
+    m_Unit1 = OpenUnit(1);
+    ASSERT_EQ(mkdir(HostPath("private").c_str(), 0755), 0);
+    ASSERT_TRUE(host::ImpersonateUser(65534, 65534));
+    const host::IoResult result = OpenVault(m_Unit0, "private\\vault.sec", "pw", kSize);
+    host::RevertToSelf();
+    EXPECT_EQ(result.status, STATUS_SUCCESS);
+}
+
+TEST_F(ControlProtocolTest, AFailedCaptureFailsTheOpen)
+{
+    host::FailKernelCalls(host::KernelCall::SeCreateClientSecurity, STATUS_ACCESS_DENIED, 0, 1);
+    EXPECT_EQ(OpenVault(m_Unit0, "vault.sec", "pw", kSize).status, STATUS_ACCESS_DENIED);
+    EXPECT_FALSE(korvel::test::HostFileExists(HostPath("vault.sec")));
+    // The context block could not be had: the open is refused, not queued.
+    host::FailPoolAllocations(VANTOR_POOL_TAG, 0, 1);
+    EXPECT_EQ(OpenVault(m_Unit1, "vault.sec", "pw", kSize).status, STATUS_INSUFFICIENT_RESOURCES);
+    EXPECT_EQ(OpenVault(m_Unit0, "vault.sec", "pw", kSize).status, STATUS_SUCCESS);
+}
+
+}  // namespace
