@@ -200,6 +200,8 @@ TEST_F(ControlProtocolTest, WithoutCaptureInTheKernelTheVaultOpensAsTheSystem)
         GTEST_SKIP() << "the tests cannot change identity here (not running as root)";
     }
     // A kernel without the capture routines, loaded afresh.
+    m_Unit0.Close();
+    m_Unit1.Close();
     Unload();
     host::HideSystemRoutine("SeCreateClientSecurity", true);
     ASSERT_EQ(Load(), STATUS_SUCCESS);

@@ -81,8 +81,11 @@ LONG NTAPI KeSetEvent(PRKEVENT Event, KPRIORITY Increment, BOOLEAN Wait)
     (void)Increment;
     (void)Wait;
     host::RequireIrqlAtMost(DISPATCH_LEVEL, "KeSetEvent");
+    // Once signalled, the event may be gone (a waiter's stack frame), so
+    // nothing but its address is used afterwards.
+    const int waiters = Event->Header.Type == host::kSynchronizationEvent ? 1 : INT_MAX;
     const LONG previous = host::SignalOf(Event->Header).exchange(1, std::memory_order_acq_rel);
-    host::FutexWake(Event->Header, Event->Header.Type == host::kSynchronizationEvent ? 1 : INT_MAX);
+    host::FutexWake(Event->Header, waiters);
     return previous;
 }
 

@@ -108,6 +108,16 @@ NTSTATUS UnloadDriver(Driver* driver)
     if (driver->body.DriverUnload == nullptr) {
         return STATUS_INVALID_DEVICE_REQUEST;
     }
+    {
+        // A driver whose devices are still open stays: its unload routine
+        // would pull the devices from under their users.
+        std::lock_guard guard(IoLock());
+        for (PDEVICE_OBJECT device = driver->body.DeviceObject; device != nullptr; device = device->NextDevice) {
+            if (__atomic_load_n(&device->ReferenceCount, __ATOMIC_SEQ_CST) != 0) {
+                return STATUS_DEVICE_BUSY;
+            }
+        }
+    }
     RunOnSystemThread([](void* context) {
         auto* d = static_cast<Driver*>(context);
         d->body.DriverUnload(&d->body);

@@ -88,6 +88,8 @@ Device::~Device()
 
 DeviceFile::DeviceFile(Ref<Device> target) : body{}, device(std::move(target))
 {
+    // The device object counts the file objects open on it, as on Windows.
+    __atomic_add_fetch(&device->body.ReferenceCount, 1, __ATOMIC_SEQ_CST);
     body.Type = 5;
     body.Size = sizeof body;
     body.DeviceObject = &device->body;
@@ -96,6 +98,7 @@ DeviceFile::DeviceFile(Ref<Device> target) : body{}, device(std::move(target))
 
 DeviceFile::~DeviceFile()
 {
+    __atomic_sub_fetch(&device->body.ReferenceCount, 1, __ATOMIC_SEQ_CST);
     UnregisterBody(&body);
 }
 

@@ -43,15 +43,16 @@ void Finish(HostIrp* irp)
         const ULONG_PTR bytes = status.Information < state->outputLength ? status.Information : state->outputLength;
         std::memcpy(state->output, state->systemBuffer, bytes);
     }
-    Ref<DeviceFile> file = std::move(state->file);
+    // The request lets go of its file object before anyone learns it is
+    // done, so that a caller who then closes the handle sees its device idle.
+    // Releasing the file may send IRP_MJ_CLOSE; not under the state's lock.
+    state->file.Reset();
     {
         std::lock_guard guard(state->lock);
         state->result = {status.Status, status.Information};
         state->done = true;
     }
     state->finished.notify_all();
-    // Releasing the file may send IRP_MJ_CLOSE; not under the state's lock.
-    file.Reset();
 }
 
 // The locked-buffer description of a caller's buffer.

@@ -86,7 +86,8 @@ class Driver;
 // behind, which the host reports on standard error.
 NTSTATUS LoadDriver(const std::string& imagePath, std::u16string_view serviceName, Driver** driver);
 // Runs the unload routine and unloads the image. STATUS_INVALID_DEVICE_REQUEST
-// for a driver without an unload routine, which stays loaded.
+// for a driver without an unload routine, STATUS_DEVICE_BUSY while a file
+// object is open on one of its devices; the driver then stays loaded.
 NTSTATUS UnloadDriver(Driver* driver);
 
 }  // namespace host
