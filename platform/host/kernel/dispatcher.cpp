@@ -32,6 +32,7 @@ void FutexWake(DISPATCHER_HEADER& header, int waiters)
     syscall(SYS_futex, const_cast<LONG*>(&header.SignalState), FUTEX_WAKE_PRIVATE, waiters, nullptr, nullptr, 0);
 }
 
+// Sleeps while the object stays unsignalled.
 void FutexWait(DISPATCHER_HEADER& header, const timespec* timeout)
 {
     syscall(SYS_futex, const_cast<LONG*>(&header.SignalState), FUTEX_WAIT_PRIVATE, 0, timeout, nullptr, 0);

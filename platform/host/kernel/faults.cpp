@@ -25,6 +25,8 @@ struct Faults {
     std::mutex lock;
     std::condition_variable changed;
     std::array<Rule, kCalls> rules;
+    // Set while any rule is in force, so that calls need not take the lock.
+    std::atomic<bool> armed{false};
     unsigned poolSkip = 0;
     unsigned poolFailures = 0;
     ULONG poolTag = 0;
@@ -52,12 +54,14 @@ void FailKernelCalls(KernelCall call, NTSTATUS status, unsigned skip, unsigned c
     rule.skip = skip;
     rule.failures = count;
     rule.status = status;
+    State().armed = true;
 }
 
 void HoldKernelCalls(KernelCall call, unsigned count)
 {
     std::lock_guard guard(State().lock);
     RuleFor(call).toHold = count;
+    State().armed = true;
 }
 
 bool WaitForHeldCalls(KernelCall call, unsigned count, unsigned timeoutMs)
@@ -82,10 +86,14 @@ void FailPoolAllocations(ULONG tag, unsigned skip, unsigned count)
     State().poolSkip = skip;
     State().poolFailures = count;
     State().poolTag = tag;
+    State().armed = true;
 }
 
 bool TakePoolFault(ULONG tag)
 {
+    if (!State().armed.load(std::memory_order_acquire)) {
+        return false;
+    }
     std::lock_guard guard(State().lock);
     Faults& state = State();
     if (state.poolFailures == 0 || (state.poolTag != 0 && state.poolTag != tag)) {
@@ -113,6 +121,7 @@ void ResetFaults()
     }
     State().poolSkip = State().poolFailures = 0;
     State().poolTag = 0;
+    State().armed = false;
     State().refuseUnbuffered = false;
     State().changed.notify_all();
     ClearHiddenRoutines();
@@ -120,6 +129,9 @@ void ResetFaults()
 
 bool TakeFault(KernelCall call, NTSTATUS& status)
 {
+    if (!State().armed.load(std::memory_order_acquire)) {
+        return false;
+    }
     std::unique_lock guard(State().lock);
     Rule& rule = RuleFor(call);
     if (rule.toHold > 0) {

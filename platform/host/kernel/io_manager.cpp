@@ -4,6 +4,7 @@
 #include "io_objects.h"
 #include "threads.h"
 
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <memory>

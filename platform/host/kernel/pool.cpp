@@ -18,6 +18,7 @@ namespace {
 
 constexpr unsigned char kFreshFill = 0xA5;
 constexpr unsigned char kFreedFill = 0xDD;
+constexpr SIZE_T kFilledBytes = 4096;
 
 struct Block {
     ULONG tag;
@@ -61,7 +62,9 @@ extern "C" PVOID NTAPI ExAllocatePoolWithTag(POOL_TYPE PoolType, SIZE_T NumberOf
     if (memory == nullptr) {
         return nullptr;
     }
-    std::memset(memory, host::kFreshFill, NumberOfBytes);
+    // Fresh blocks are not zero, as on Windows; the start of a block is
+    // where code that counts on zeros shows it.
+    std::memset(memory, host::kFreshFill, NumberOfBytes < host::kFilledBytes ? NumberOfBytes : host::kFilledBytes);
     auto& pool = host::ThePool();
     std::lock_guard guard(pool.lock);
     pool.blocks[memory] = {Tag, NumberOfBytes};
@@ -90,6 +93,6 @@ extern "C" VOID NTAPI ExFreePoolWithTag(PVOID P, ULONG Tag)
         balance.blocks -= 1;
         balance.bytes -= static_cast<std::int64_t>(block.bytes);
     }
-    std::memset(P, host::kFreedFill, block.bytes);
+    std::memset(P, host::kFreedFill, block.bytes < host::kFilledBytes ? block.bytes : host::kFilledBytes);
     std::free(P);
 }

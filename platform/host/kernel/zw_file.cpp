@@ -56,6 +56,7 @@ public:
     ULONG sectorSize = kDefaultSectorSize;
     ULONG memoryAlignment = 1;
     char letter = 0;
+    bool fixedSpace = false;  // the drive is a simulated volume with a free-space figure
     std::string path;
 
     std::mutex positionLock;
@@ -98,13 +99,14 @@ NTSTATUS EnableDirectIo(FileObject& file)
 
 Ref<FileObject> FileFromHandle(HANDLE handle, NTSTATUS& status)
 {
-    if (!ReferenceHandle(handle)) {
-        status = STATUS_INVALID_HANDLE;
+    Ref<KernelObject> object = ReferenceHandle(handle);
+    auto* file = dynamic_cast<FileObject*>(object.Get());
+    status = !object ? STATUS_INVALID_HANDLE : file == nullptr ? STATUS_OBJECT_TYPE_MISMATCH : STATUS_SUCCESS;
+    if (file == nullptr) {
         return {};
     }
-    Ref<FileObject> file = ReferenceHandleAs<FileObject>(handle);
-    status = file ? STATUS_SUCCESS : STATUS_OBJECT_TYPE_MISMATCH;
-    return file;
+    object.Detach();
+    return Ref<FileObject>::Adopt(file);
 }
 
 // Where a read or write goes: the given offset, the file pointer, or (for
@@ -320,6 +322,7 @@ extern "C" NTSTATUS NTAPI ZwCreateFile(PHANDLE FileHandle, ACCESS_MASK DesiredAc
     file->canRead = read;
     file->canWrite = write;
     file->letter = target.letter;
+    file->fixedSpace = target.drive.freeBytes.has_value();
     file->path = target.path;
     bool created = false;
     status = host::OpenHostFile(target, plan, file->fd, created);
@@ -477,10 +480,14 @@ extern "C" NTSTATUS NTAPI ZwWriteFile(HANDLE FileHandle, HANDLE Event, PIO_APC_R
     } else if (Length == 0) {
         status = STATUS_SUCCESS;
     } else {
-        // Growing the file takes space from its drive first.
-        const LONGLONG size = host::FileSize(file->fd);
-        const LONGLONG end = offset + static_cast<LONGLONG>(Length);
-        const std::uint64_t growth = size >= 0 && end > size ? static_cast<std::uint64_t>(end - size) : 0;
+        // Growing a file on a simulated volume takes from its free space
+        // first; a real file system says for itself when it is full.
+        std::uint64_t growth = 0;
+        if (file->fixedSpace) {
+            const LONGLONG size = host::FileSize(file->fd);
+            const LONGLONG end = offset + static_cast<LONGLONG>(Length);
+            growth = size >= 0 && end > size ? static_cast<std::uint64_t>(end - size) : 0;
+        }
         if (growth != 0 && !host::TryUseDriveSpace(file->letter, growth)) {
             status = STATUS_DISK_FULL;
         } else {
