@@ -20,6 +20,7 @@ static_assert(sizeof(wchar_t) == 2, "the host build must compile with -fshort-wc
 #define NTSYSAPI
 #define NTKERNELAPI
 #define WINAPI
+#define APIENTRY
 #define IN
 #define OUT
 #define OPTIONAL

@@ -82,6 +82,8 @@ NTSTATUS PushLink(const std::u16string& link, const std::u16string& target);
 // Removes the most recent target; STATUS_OBJECT_NAME_NOT_FOUND when none.
 NTSTATUS PopLink(const std::u16string& link, const std::u16string* target);
 NTSTATUS RemoveLink(const std::u16string& link);
+// A link's targets, the most recent first; none when it is no link.
+std::vector<std::u16string> LinkTargets(const std::u16string& link);
 // Follows links to a device. STATUS_OBJECT_NAME_NOT_FOUND when the name
 // leads nowhere, STATUS_OBJECT_PATH_NOT_FOUND when it leads outside devices.
 NTSTATUS FindDevice(const std::u16string& name, Ref<Device>& device);

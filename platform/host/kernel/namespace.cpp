@@ -134,6 +134,17 @@ NTSTATUS RemoveLink(const std::u16string& link)
     return STATUS_SUCCESS;
 }
 
+std::vector<std::u16string> LinkTargets(const std::u16string& link)
+{
+    auto& names = TheNamespace();
+    std::lock_guard guard(names.lock);
+    auto found = names.entries.find(Key(link));
+    if (found == names.entries.end()) {
+        return {};
+    }
+    return {found->second.links.rbegin(), found->second.links.rend()};
+}
+
 NTSTATUS FindDevice(const std::u16string& name, Ref<Device>& device)
 {
     auto& names = TheNamespace();

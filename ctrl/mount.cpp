@@ -1,0 +1,269 @@
+#include "mount.h"
+
+#include "vantor_ioctl.h"
+
+#include <stdio.h>
+#include <winioctl.h>
+
+namespace {
+
+// The plain driver's requests.
+constexpr DWORD IOCTL_PLAIN_OPEN = 0x8000E000;
+constexpr DWORD IOCTL_PLAIN_CLOSE = 0x8000E004;
+
+constexpr int NameChars = 255;
+constexpr int PasswordChars = VANTOR_PASSWORD_CHARS - 1;
+constexpr LONGLONG BytesPerMegabyte = 1048576;
+
+// "\\.\ :" with the drive letter in its fifth character; from the letter
+// on, the same buffer is the drive name ("S:").
+class VolumePath {
+public:
+    explicit VolumePath(LPCWSTR drive) { m_Path[4] = drive[0]; }
+    LPCWSTR Path() const { return m_Path; }
+    LPCWSTR DriveName() const { return m_Path + 4; }
+
+private:
+    WCHAR m_Path[7] = {L'\\', L'\\', L'.', L'\\', L' ', L':', 0};
+};
+
+// An open handle, closed with the object.
+class Handle {
+public:
+    explicit Handle(HANDLE handle) : m_Handle(handle) {}
+    ~Handle()
+    {
+        if (IsOpen()) {
+            CloseHandle(m_Handle);
+        }
+    }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+
+    bool IsOpen() const { return m_Handle != INVALID_HANDLE_VALUE; }
+    HANDLE Get() const { return m_Handle; }
+
+    BOOL Control(DWORD code, LPVOID input = nullptr, DWORD inputLength = 0)
+    {
+        DWORD returned = 0;
+        return DeviceIoControl(m_Handle, code, input, inputLength, nullptr, 0, &returned, nullptr);
+    }
+
+private:
+    HANDLE m_Handle;
+};
+
+HANDLE OpenForControl(LPCWSTR path)
+{
+    return CreateFileW(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                       FILE_FLAG_NO_BUFFERING, nullptr);
+}
+
+// prefix followed by the number in decimal.
+void NumberedName(WCHAR (&out)[NameChars], LPCWSTR prefix, DWORD number)
+{
+    lstrcpynW(out, prefix, NameChars);
+    WCHAR digits[11];
+    int count = 0;
+    do {
+        digits[count++] = WCHAR(L'0' + number % 10);
+        number /= 10;
+    } while (number != 0);
+    int length = lstrlenW(out);
+    while (count > 0 && length < NameChars - 1) {
+        out[length++] = digits[--count];
+    }
+    out[length] = 0;
+}
+
+int Refuse()
+{
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return 0;
+}
+
+bool ValidDrive(LPCWSTR drive)
+{
+    return drive != nullptr && drive[0] != 0;
+}
+
+// The letter answers to an open: something is mounted on it already.
+bool LetterInUse(const VolumePath& volume)
+{
+    Handle probe(OpenForControl(volume.Path()));
+    if (!probe.IsOpen()) {
+        return false;
+    }
+    SetLastError(ERROR_BUSY);
+    ReportLastError(volume.DriveName());
+    return true;
+}
+
+void RemoveDefinition(const VolumePath& volume)
+{
+    DefineDosDeviceW(DDD_REMOVE_DEFINITION, volume.DriveName(), nullptr);
+}
+
+// The unforced way locks the volume first, so that it fails while anyone
+// has a file open on it; the forced way takes the volume from under them.
+int Dismount(LPCWSTR drive, int force, DWORD closeCode)
+{
+    if (!ValidDrive(drive)) {
+        return Refuse();
+    }
+    VolumePath volume(drive);
+    Handle handle(OpenForControl(volume.Path()));
+    if (!handle.IsOpen()) {
+        ReportLastError(volume.DriveName());
+        return 0;
+    }
+    BOOL ok = force ? TRUE : handle.Control(FSCTL_LOCK_VOLUME);
+    ok = ok && handle.Control(FSCTL_DISMOUNT_VOLUME);
+    ok = ok && handle.Control(closeCode);
+    ok = ok && (force || handle.Control(FSCTL_UNLOCK_VOLUME));
+    ok = ok && DefineDosDeviceW(DDD_REMOVE_DEFINITION, volume.DriveName(), nullptr);
+    return ok ? 1 : 0;
+}
+
+}  // namespace
+
+void ReportLastError(LPCWSTR label)
+{
+    const DWORD error = GetLastError();
+    LPWSTR text = nullptr;
+    FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+                   nullptr, error, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<LPWSTR>(&text), 0,
+                   nullptr);
+    // Standard error is a byte stream: both go out in the ANSI code page.
+    char labelBytes[4 * NameChars] = {};
+    char textBytes[2048] = {};
+    WideCharToMultiByte(CP_ACP, 0, label, -1, labelBytes, sizeof labelBytes - 1, nullptr, nullptr);
+    if (text != nullptr) {
+        WideCharToMultiByte(CP_ACP, 0, text, -1, textBytes, sizeof textBytes - 1, nullptr, nullptr);
+        LocalFree(text);
+    }
+    fprintf(stderr, "%s %s", labelBytes, textBytes);
+    SetLastError(error);
+}
+
+int MountVault(DWORD deviceNumber, LPCWSTR imagePath, int sizeMegabytes, LPCWSTR password, LPCWSTR drive)
+{
+    // Nothing that does not fit its field is sent, and a negative size would
+    // reach the driver as an enormous one.
+    if (imagePath == nullptr || password == nullptr || !ValidDrive(drive) || sizeMegabytes < 0 ||
+        lstrlenW(password) > PasswordChars) {
+        return Refuse();
+    }
+    const bool shadow = imagePath[0] == L'\\' && imagePath[1] == L'\\';
+    LPCWSTR prefix = shadow ? L"\\??\\Shadow" : L"\\??\\";
+    if (lstrlenW(prefix) + lstrlenW(imagePath) > VANTOR_FILE_NAME_CHARS - 1) {
+        return Refuse();
+    }
+
+    VolumePath volume(drive);
+    if (LetterInUse(volume)) {
+        return 0;
+    }
+    WCHAR target[NameChars];
+    WCHAR devicePath[NameChars];
+    NumberedName(target, L"\\Device\\" VANTOR_DEVICE_BASE_NAME, deviceNumber);
+    NumberedName(devicePath, L"\\\\.\\" VANTOR_DEVICE_BASE_NAME, deviceNumber);
+    Handle device(OpenForControl(devicePath));
+    if (!device.IsOpen()) {
+        ReportLastError(volume.DriveName());
+        return 0;
+    }
+
+    OPENDISKFILE_INFO info = {};
+    info.FileSize = LONGLONG(sizeMegabytes) * BytesPerMegabyte;
+    info.Reserved = 0;
+    lstrcpynW(info.FileName, prefix, VANTOR_FILE_NAME_CHARS);
+    lstrcpynW(info.FileName + lstrlenW(prefix), imagePath, VANTOR_FILE_NAME_CHARS - lstrlenW(prefix));
+    lstrcpynW(info.Password, password, VANTOR_PASSWORD_CHARS);
+    if (!device.Control(IOCTL_OPENDISKFILE, &info, sizeof info)) {
+        ReportLastError(L"PlainDisk:");
+        RemoveDefinition(volume);
+        return 0;
+    }
+    // The image is open in the driver now; a letter that cannot be defined
+    // is reported, and the mount stands.
+    if (!DefineDosDeviceW(DDD_RAW_TARGET_PATH, volume.DriveName(), target)) {
+        ReportLastError(volume.DriveName());
+    }
+    return 1;
+}
+
+int DismountVault(LPCWSTR drive, int force)
+{
+    return Dismount(drive, force, IOCTL_CLOSEDISKFILE);
+}
+
+int ChangeVaultPassword(LPCWSTR drive, LPCWSTR newPassword)
+{
+    if (newPassword == nullptr || !ValidDrive(drive) || lstrlenW(newPassword) > PasswordChars) {
+        return Refuse();
+    }
+    NewPassword record = {};
+    lstrcpynW(record.Password, newPassword, VANTOR_PASSWORD_CHARS);
+    VolumePath volume(drive);
+    Handle handle(OpenForControl(volume.Path()));
+    if (!handle.IsOpen()) {
+        ReportLastError(volume.DriveName());
+        return 0;
+    }
+    return handle.Control(IOCTL_CHANGEPWD, &record, sizeof record) ? 1 : 0;
+}
+
+int MountPlain(DWORD deviceNumber, LPCWSTR imagePath, int sizeMegabytes, LPCWSTR drive)
+{
+    if (imagePath == nullptr || !ValidDrive(drive) || sizeMegabytes < 0 || lstrlenW(imagePath) >= NameChars) {
+        return Refuse();
+    }
+    // The record: 64-bit size, a read-only byte, a spare byte, the 16-bit
+    // byte length of the name, then the name in the ANSI code page.
+    WCHAR prefixed[NameChars + 4];
+    lstrcpynW(prefixed, L"\\??\\", 5);
+    lstrcpynW(prefixed + 4, imagePath, NameChars);
+    char record[15 + 4 * (NameChars + 4)] = {};
+    const int nameBytes =
+        WideCharToMultiByte(CP_ACP, 0, prefixed, -1, record + 12, int(sizeof record) - 15, nullptr, nullptr);
+    if (nameBytes <= 0) {
+        return Refuse();
+    }
+    const USHORT nameLength = USHORT(nameBytes - 1);
+
+    VolumePath volume(drive);
+    if (LetterInUse(volume)) {
+        return 0;
+    }
+    WCHAR target[NameChars];
+    NumberedName(target, L"\\Device\\PlainDisk\\PlainDisk", deviceNumber);
+    if (!DefineDosDeviceW(DDD_RAW_TARGET_PATH, volume.DriveName(), target)) {
+        ReportLastError(volume.DriveName());
+        return 0;
+    }
+    Handle handle(OpenForControl(volume.Path()));
+    if (!handle.IsOpen()) {
+        ReportLastError(volume.DriveName());
+        RemoveDefinition(volume);
+        return 0;
+    }
+    const LONGLONG size = LONGLONG(sizeMegabytes) * BytesPerMegabyte;
+    for (int i = 0; i < 8; ++i) {
+        record[i] = char((size >> (8 * i)) & 0xFF);
+    }
+    record[8] = 0;  // not read-only
+    record[10] = char(nameLength & 0xFF);
+    record[11] = char(nameLength >> 8);
+    if (!handle.Control(IOCTL_PLAIN_OPEN, record, DWORD(15 + nameLength))) {
+        ReportLastError(L"PlainDisk:");
+        RemoveDefinition(volume);
+        return 0;
+    }
+    return 1;
+}
+
+int DismountPlain(LPCWSTR drive, int force)
+{
+    return Dismount(drive, force, IOCTL_PLAIN_CLOSE);
+}
