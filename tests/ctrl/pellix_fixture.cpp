@@ -45,6 +45,11 @@ void PellixTest::TearDown()
     for (const char* name : {"S:", "T:", "P:"}) {
         RemoveDosDevice(name);
     }
+    // The library keeps its driver-control object even when it is unloaded;
+    // the client lets it go, as a test must.
+    if (m_UnInstall != nullptr) {
+        m_UnInstall();
+    }
     host::ResetServiceManager();
     host::UseTestClock(false);
     if (m_Library != nullptr) {

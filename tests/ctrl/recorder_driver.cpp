@@ -61,7 +61,9 @@ NTSTATUS NTAPI Control(PDEVICE_OBJECT, PIRP irp)
     g_Last.Code = code;
     g_Last.Length = input;
     memset(g_Last.Bytes, 0, sizeof g_Last.Bytes);
-    memcpy(g_Last.Bytes, buffer, input < sizeof g_Last.Bytes ? input : sizeof g_Last.Bytes);
+    if (buffer != nullptr) {
+        memcpy(g_Last.Bytes, buffer, input < sizeof g_Last.Bytes ? input : sizeof g_Last.Bytes);
+    }
     KeReleaseSpinLock(&g_Lock, irql);
     return Complete(irp, g_Answer, 0);
 }
