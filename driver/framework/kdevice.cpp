@@ -109,45 +109,17 @@ NTSTATUS KDevice::NotImplemented(KIrp irp)
     return irp.Complete(STATUS_NOT_IMPLEMENTED);
 }
 
-NTSTATUS KDevice::Create(KIrp irp)
-{
-    return NotImplemented(irp);
-}
-
-NTSTATUS KDevice::CreateClose(KIrp irp)
-{
-    return NotImplemented(irp);
-}
-
-NTSTATUS KDevice::CreateNamedPipe(KIrp irp)
-{
-    return NotImplemented(irp);
-}
-
-NTSTATUS KDevice::Close(KIrp irp)
-{
-    return NotImplemented(irp);
-}
-
-NTSTATUS KDevice::Read(KIrp irp)
-{
-    return NotImplemented(irp);
-}
-
-NTSTATUS KDevice::ReadWrite(KIrp irp)
-{
-    return NotImplemented(irp);
-}
-
-NTSTATUS KDevice::Write(KIrp irp)
-{
-    return NotImplemented(irp);
-}
-
 #define KDEVICE_DEFINE_HANDLER(name) \
     NTSTATUS KDevice::name(KIrp irp) \
     {                                \
         return NotImplemented(irp);  \
     }
+KDEVICE_DEFINE_HANDLER(Create)
+KDEVICE_DEFINE_HANDLER(CreateClose)
+KDEVICE_DEFINE_HANDLER(CreateNamedPipe)
+KDEVICE_DEFINE_HANDLER(Close)
+KDEVICE_DEFINE_HANDLER(Read)
+KDEVICE_DEFINE_HANDLER(ReadWrite)
+KDEVICE_DEFINE_HANDLER(Write)
 KDEVICE_MAJOR_HANDLERS(KDEVICE_DEFINE_HANDLER)
 #undef KDEVICE_DEFINE_HANDLER

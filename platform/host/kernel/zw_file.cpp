@@ -206,6 +206,47 @@ LONGLONG FileSize(int fd)
     return fstat(fd, &info) == 0 ? info.st_size : -1;
 }
 
+// A read or write under way: its file and where it goes.
+struct Transfer {
+    Ref<FileObject> file;
+    LONGLONG offset = 0;
+};
+
+// The checks both transfers make before touching the file; a failure here
+// leaves the caller's status block alone, as Windows does.
+NTSTATUS BeginTransfer(HANDLE handle, HANDLE event, PIO_APC_ROUTINE apc, PIO_STATUS_BLOCK iosb, PVOID buffer,
+                       ULONG length, PLARGE_INTEGER byteOffset, bool write, Transfer& transfer)
+{
+    NTSTATUS status = STATUS_SUCCESS;
+    transfer.file = FileFromHandle(handle, status);
+    if (!transfer.file) {
+        return status;
+    }
+    if (event != nullptr || apc != nullptr) {
+        return STATUS_NOT_IMPLEMENTED;
+    }
+    if (iosb == nullptr || (buffer == nullptr && length != 0)) {
+        return STATUS_INVALID_PARAMETER;
+    }
+    if (!(write ? transfer.file->canWrite : transfer.file->canRead)) {
+        return STATUS_ACCESS_DENIED;
+    }
+    status = ResolveOffset(*transfer.file, byteOffset, write, transfer.offset);
+    return NT_SUCCESS(status) ? CheckSectorRule(*transfer.file, transfer.offset, length) : status;
+}
+
+// Moves the file pointer past what was transferred and fills the status block.
+NTSTATUS EndTransfer(Transfer& transfer, NTSTATUS status, ULONG done, PIO_STATUS_BLOCK iosb)
+{
+    {
+        std::lock_guard guard(transfer.file->positionLock);
+        transfer.file->position = transfer.offset + done;
+    }
+    iosb->Status = status;
+    iosb->Information = done;
+    return status;
+}
+
 struct OpenPlan {
     int flags = 0;
     bool create = false;    // may create the file
@@ -393,56 +434,28 @@ extern "C" NTSTATUS NTAPI ZwReadFile(HANDLE FileHandle, HANDLE Event, PIO_APC_RO
 {
     (void)ApcContext;
     (void)Key;
-    NTSTATUS status = STATUS_SUCCESS;
-    auto file = host::FileFromHandle(FileHandle, status);
-    if (!file) {
-        return status;
-    }
-    if (Event != nullptr || ApcRoutine != nullptr) {
-        return STATUS_NOT_IMPLEMENTED;
-    }
-    if (IoStatusBlock == nullptr || (Buffer == nullptr && Length != 0)) {
-        return STATUS_INVALID_PARAMETER;
-    }
-    if (!file->canRead) {
-        return STATUS_ACCESS_DENIED;
-    }
-    LONGLONG offset = 0;
-    status = host::ResolveOffset(*file, ByteOffset, false, offset);
-    if (NT_SUCCESS(status)) {
-        status = host::CheckSectorRule(*file, offset, Length);
-    }
+    host::Transfer transfer;
+    NTSTATUS status = host::BeginTransfer(FileHandle, Event, ApcRoutine, IoStatusBlock, Buffer, Length, ByteOffset,
+                                          false, transfer);
     if (!NT_SUCCESS(status)) {
         return status;
     }
-
+    host::FileObject& file = *transfer.file;
     ULONG done = 0;
     if (host::TakeFault(host::KernelCall::ZwReadFile, status)) {
         // An injected device failure: reported like a real one.
-    } else if (Length == 0) {
-        status = STATUS_SUCCESS;
-    } else {
+    } else if (Length != 0) {
         int error = 0;
-        if (host::NeedsBounce(*file, Buffer)) {
-            host::AlignedBuffer bounce(Length, file->memoryAlignment);
-            error = host::ReadFully(file->fd, static_cast<char*>(bounce.data), Length, offset, done);
+        if (host::NeedsBounce(file, Buffer)) {
+            host::AlignedBuffer bounce(Length, file.memoryAlignment);
+            error = host::ReadFully(file.fd, static_cast<char*>(bounce.data), Length, transfer.offset, done);
             std::memcpy(Buffer, bounce.data, done);
         } else {
-            error = host::ReadFully(file->fd, static_cast<char*>(Buffer), Length, offset, done);
+            error = host::ReadFully(file.fd, static_cast<char*>(Buffer), Length, transfer.offset, done);
         }
-        if (error != 0) {
-            status = host::StatusFromErrno(error);
-        } else {
-            status = done == 0 ? STATUS_END_OF_FILE : STATUS_SUCCESS;
-        }
+        status = error != 0 ? host::StatusFromErrno(error) : done == 0 ? STATUS_END_OF_FILE : STATUS_SUCCESS;
     }
-    {
-        std::lock_guard guard(file->positionLock);
-        file->position = offset + done;
-    }
-    IoStatusBlock->Status = status;
-    IoStatusBlock->Information = done;
-    return status;
+    return host::EndTransfer(transfer, status, done, IoStatusBlock);
 }
 
 extern "C" NTSTATUS NTAPI ZwWriteFile(HANDLE FileHandle, HANDLE Event, PIO_APC_ROUTINE ApcRoutine, PVOID ApcContext,
@@ -451,64 +464,40 @@ extern "C" NTSTATUS NTAPI ZwWriteFile(HANDLE FileHandle, HANDLE Event, PIO_APC_R
 {
     (void)ApcContext;
     (void)Key;
-    NTSTATUS status = STATUS_SUCCESS;
-    auto file = host::FileFromHandle(FileHandle, status);
-    if (!file) {
-        return status;
-    }
-    if (Event != nullptr || ApcRoutine != nullptr) {
-        return STATUS_NOT_IMPLEMENTED;
-    }
-    if (IoStatusBlock == nullptr || (Buffer == nullptr && Length != 0)) {
-        return STATUS_INVALID_PARAMETER;
-    }
-    if (!file->canWrite) {
-        return STATUS_ACCESS_DENIED;
-    }
-    LONGLONG offset = 0;
-    status = host::ResolveOffset(*file, ByteOffset, true, offset);
-    if (NT_SUCCESS(status)) {
-        status = host::CheckSectorRule(*file, offset, Length);
-    }
+    host::Transfer transfer;
+    NTSTATUS status = host::BeginTransfer(FileHandle, Event, ApcRoutine, IoStatusBlock, Buffer, Length, ByteOffset,
+                                          true, transfer);
     if (!NT_SUCCESS(status)) {
         return status;
     }
-
+    host::FileObject& file = *transfer.file;
     ULONG done = 0;
     if (host::TakeFault(host::KernelCall::ZwWriteFile, status)) {
         // An injected device failure: nothing reaches the file.
-    } else if (Length == 0) {
-        status = STATUS_SUCCESS;
-    } else {
+    } else if (Length != 0) {
         // Growing a file on a simulated volume takes from its free space
         // first; a real file system says for itself when it is full.
         std::uint64_t growth = 0;
-        if (file->fixedSpace) {
-            const LONGLONG size = host::FileSize(file->fd);
-            const LONGLONG end = offset + static_cast<LONGLONG>(Length);
+        if (file.fixedSpace) {
+            const LONGLONG size = host::FileSize(file.fd);
+            const LONGLONG end = transfer.offset + static_cast<LONGLONG>(Length);
             growth = size >= 0 && end > size ? static_cast<std::uint64_t>(end - size) : 0;
         }
-        if (growth != 0 && !host::TryUseDriveSpace(file->letter, growth)) {
+        if (growth != 0 && !host::TryUseDriveSpace(file.letter, growth)) {
             status = STATUS_DISK_FULL;
         } else {
             int error = 0;
-            if (host::NeedsBounce(*file, Buffer)) {
-                host::AlignedBuffer bounce(Length, file->memoryAlignment);
+            if (host::NeedsBounce(file, Buffer)) {
+                host::AlignedBuffer bounce(Length, file.memoryAlignment);
                 std::memcpy(bounce.data, Buffer, Length);
-                error = host::WriteFully(file->fd, static_cast<const char*>(bounce.data), Length, offset, done);
+                error = host::WriteFully(file.fd, static_cast<const char*>(bounce.data), Length, transfer.offset, done);
             } else {
-                error = host::WriteFully(file->fd, static_cast<const char*>(Buffer), Length, offset, done);
+                error = host::WriteFully(file.fd, static_cast<const char*>(Buffer), Length, transfer.offset, done);
             }
             status = host::StatusFromErrno(error);
         }
     }
-    {
-        std::lock_guard guard(file->positionLock);
-        file->position = offset + done;
-    }
-    IoStatusBlock->Status = status;
-    IoStatusBlock->Information = done;
-    return status;
+    return host::EndTransfer(transfer, status, done, IoStatusBlock);
 }
 
 extern "C" NTSTATUS NTAPI ZwQueryInformationFile(HANDLE FileHandle, PIO_STATUS_BLOCK IoStatusBlock,
