@@ -7,6 +7,7 @@ KORVEL_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 KORVEL_PACKAGES=(
   cmake ninja-build g++ googletest
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools
+  wine wine64
 )
 
 korvel_say() {
