@@ -14,18 +14,20 @@ korvel_say() {
   printf '\n==> %s\n' "$*"
 }
 
+# Prints those of the given Debian packages that are not installed.
 korvel_missing_packages() {
   local pkg
-  for pkg in "${KORVEL_PACKAGES[@]}"; do
+  for pkg in "$@"; do
     if [ "$(dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null)" != "install ok installed" ]; then
       printf '%s\n' "$pkg"
     fi
   done
 }
 
-korvel_setup() {
+# Installs those of the given Debian packages that are missing (as root).
+korvel_install_missing() {
   local missing
-  missing=$(korvel_missing_packages)
+  missing=$(korvel_missing_packages "$@")
   if [ -z "$missing" ]; then
     return 0
   fi
@@ -36,6 +38,10 @@ korvel_setup() {
   korvel_say "Installing $(echo $missing)"
   apt-get update -q
   DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends $missing
+}
+
+korvel_setup() {
+  korvel_install_missing "${KORVEL_PACKAGES[@]}"
 }
 
 # Configures (when needed) and builds each preset given.
