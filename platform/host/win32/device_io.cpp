@@ -122,18 +122,22 @@ Ref<DeviceFileHandle> DeviceHandleFrom(HANDLE handle)
     return ReferenceHandleAs<DeviceFileHandle>(handle);
 }
 
-BOOL Transfer(HANDLE hFile, void* buffer, DWORD length, LPDWORD done, bool write)
+BOOL Transfer(HANDLE hFile, void* buffer, DWORD length, LPDWORD done, LPOVERLAPPED overlapped, bool write)
 {
     if (done != nullptr) {
         *done = 0;
     }
+    // Without an OVERLAPPED the transfer goes at the file pointer.
+    LARGE_INTEGER at;
+    at.QuadPart = overlapped != nullptr ? LONGLONG(ULONGLONG(overlapped->OffsetHigh) << 32 | overlapped->Offset) : 0;
     Ref<DeviceFileHandle> device = DeviceHandleFrom(hFile);
     if (!device) {
-        // A regular file: the kernel's own handle, at its file pointer.
+        // A regular file: the kernel's own handle.
         IO_STATUS_BLOCK iosb{};
-        const NTSTATUS status = write ? ZwWriteFile(hFile, nullptr, nullptr, nullptr, &iosb, buffer, length, nullptr,
+        PLARGE_INTEGER offset = overlapped != nullptr ? &at : nullptr;
+        const NTSTATUS status = write ? ZwWriteFile(hFile, nullptr, nullptr, nullptr, &iosb, buffer, length, offset,
                                                     nullptr)
-                                      : ZwReadFile(hFile, nullptr, nullptr, nullptr, &iosb, buffer, length, nullptr,
+                                      : ZwReadFile(hFile, nullptr, nullptr, nullptr, &iosb, buffer, length, offset,
                                                    nullptr);
         if (status == STATUS_END_OF_FILE) {
             return TRUE;  // a read at the end succeeds with nothing read
@@ -144,6 +148,9 @@ BOOL Transfer(HANDLE hFile, void* buffer, DWORD length, LPDWORD done, bool write
         return FailWithStatus(status);
     }
     std::lock_guard guard(device->positionLock);
+    if (overlapped != nullptr) {
+        device->position = at.QuadPart;
+    }
     if (device->sectorAligned && (device->position % kSectorSize != 0 || length % kSectorSize != 0)) {
         return FailWithError(ERROR_INVALID_PARAMETER);
     }
@@ -195,19 +202,29 @@ BOOL WINAPI CloseHandle(HANDLE hObject)
 BOOL WINAPI ReadFile(HANDLE hFile, LPVOID lpBuffer, DWORD nNumberOfBytesToRead, LPDWORD lpNumberOfBytesRead,
                      LPOVERLAPPED lpOverlapped)
 {
-    if (lpOverlapped != nullptr) {
-        return host::FailWithError(ERROR_NOT_SUPPORTED);  // no overlapped I/O on this host
-    }
-    return host::Transfer(hFile, lpBuffer, nNumberOfBytesToRead, lpNumberOfBytesRead, false);
+    return host::Transfer(hFile, lpBuffer, nNumberOfBytesToRead, lpNumberOfBytesRead, lpOverlapped, false);
 }
 
 BOOL WINAPI WriteFile(HANDLE hFile, LPCVOID lpBuffer, DWORD nNumberOfBytesToWrite, LPDWORD lpNumberOfBytesWritten,
                       LPOVERLAPPED lpOverlapped)
 {
-    if (lpOverlapped != nullptr) {
-        return host::FailWithError(ERROR_NOT_SUPPORTED);
+    return host::Transfer(hFile, const_cast<LPVOID>(lpBuffer), nNumberOfBytesToWrite, lpNumberOfBytesWritten,
+                          lpOverlapped, true);
+}
+
+BOOL WINAPI GetFileSizeEx(HANDLE hFile, PLARGE_INTEGER lpFileSize)
+{
+    if (host::DeviceHandleFrom(hFile)) {
+        return host::FailWithError(ERROR_INVALID_FUNCTION);  // a device has no file size
     }
-    return host::Transfer(hFile, const_cast<LPVOID>(lpBuffer), nNumberOfBytesToWrite, lpNumberOfBytesWritten, true);
+    IO_STATUS_BLOCK iosb{};
+    FILE_STANDARD_INFORMATION standard{};
+    const NTSTATUS status = ZwQueryInformationFile(hFile, &iosb, &standard, sizeof standard, FileStandardInformation);
+    if (!NT_SUCCESS(status)) {
+        return host::FailWithStatus(status);
+    }
+    lpFileSize->QuadPart = standard.EndOfFile.QuadPart;
+    return TRUE;
 }
 
 BOOL WINAPI SetFilePointerEx(HANDLE hFile, LARGE_INTEGER liDistanceToMove, PLARGE_INTEGER lpNewFilePointer,
