@@ -68,13 +68,7 @@ TEST_F(PellixService, InstallCreatesAndStartsTheServiceAndASecondInstallIsRefuse
         ServiceHandle manager = OpenManager();
         ServiceHandle service(OpenServiceW(manager.Get(), kServiceName, SERVICE_QUERY_CONFIG));
         ASSERT_TRUE(service.Valid()) << GetLastError();
-        alignas(8) BYTE buffer[8192];
-        auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer);
-        DWORD needed = 0;
-        ASSERT_TRUE(QueryServiceConfigW(service.Get(), config, sizeof buffer, &needed)) << GetLastError();
-        EXPECT_EQ(config->dwServiceType, static_cast<DWORD>(SERVICE_KERNEL_DRIVER));
-        EXPECT_EQ(config->dwStartType, static_cast<DWORD>(SERVICE_AUTO_START));
-        EXPECT_EQ(std::wstring(config->lpBinaryPathName), std::wstring(kDriverPath));
+        ExpectDriverServiceConfig(service.Get());
     }
     ExpectUnitsPresent(true);
 

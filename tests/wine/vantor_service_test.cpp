@@ -38,14 +38,7 @@ TEST(VantorService, IsAnAutomaticKernelDriverServiceThatRuns)
     ASSERT_TRUE(manager.Valid()) << GetLastError();
     ServiceHandle service(OpenServiceW(manager.Get(), kServiceName, SERVICE_QUERY_CONFIG | SERVICE_QUERY_STATUS));
     ASSERT_TRUE(service.Valid()) << GetLastError();
-
-    alignas(8) BYTE buffer[8192];
-    auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer);
-    DWORD needed = 0;
-    ASSERT_TRUE(QueryServiceConfigW(service.Get(), config, sizeof buffer, &needed)) << GetLastError();
-    EXPECT_EQ(config->dwServiceType, static_cast<DWORD>(SERVICE_KERNEL_DRIVER));
-    EXPECT_EQ(config->dwStartType, static_cast<DWORD>(SERVICE_AUTO_START));
-    EXPECT_EQ(std::wstring(config->lpBinaryPathName), std::wstring(kDriverPath));
+    ExpectDriverServiceConfig(service.Get());
 
     SERVICE_STATUS status{};
     ASSERT_TRUE(QueryServiceStatus(service.Get(), &status)) << GetLastError();

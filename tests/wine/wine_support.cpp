@@ -95,6 +95,17 @@ ServiceHandle OpenManager()
     return ServiceHandle(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
 }
 
+void ExpectDriverServiceConfig(SC_HANDLE service)
+{
+    alignas(8) BYTE buffer[8192];
+    auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(buffer);
+    DWORD needed = 0;
+    ASSERT_TRUE(QueryServiceConfigW(service, config, sizeof buffer, &needed)) << GetLastError();
+    EXPECT_EQ(config->dwServiceType, static_cast<DWORD>(SERVICE_KERNEL_DRIVER));
+    EXPECT_EQ(config->dwStartType, static_cast<DWORD>(SERVICE_AUTO_START));
+    EXPECT_EQ(std::wstring(config->lpBinaryPathName), std::wstring(kDriverPath));
+}
+
 DWORD ServiceState(const wchar_t* name)
 {
     ServiceHandle manager = OpenManager();

@@ -99,6 +99,9 @@ void PrintTo(const CallResult& result, std::ostream* out);
 ServiceHandle OpenManager();
 // The service's current state, or 0 when it cannot be opened or queried.
 DWORD ServiceState(const wchar_t* name);
+// The service is the driver's: a kernel driver that starts automatically
+// from C:\Software\Vantor.dll. `service` needs SERVICE_QUERY_CONFIG.
+void ExpectDriverServiceConfig(SC_HANDLE service);
 // Polls until the service reaches the state or the time is up.
 bool WaitForServiceState(SC_HANDLE service, DWORD wanted, DWORD timeoutMs);
 // Creates the kernel service for the driver in the program folder (or opens

@@ -247,6 +247,21 @@ NTSTATUS EndTransfer(Transfer& transfer, NTSTATUS status, ULONG done, PIO_STATUS
     return status;
 }
 
+// The checks of both information calls; `file` is set on success.
+NTSTATUS BeginInformation(HANDLE handle, PIO_STATUS_BLOCK iosb, PVOID information, KernelCall call,
+                          Ref<FileObject>& file)
+{
+    NTSTATUS status = STATUS_SUCCESS;
+    file = FileFromHandle(handle, status);
+    if (!file) {
+        return status;
+    }
+    if (iosb == nullptr || information == nullptr) {
+        return STATUS_INVALID_PARAMETER;
+    }
+    return TakeFault(call, status) ? status : STATUS_SUCCESS;
+}
+
 struct OpenPlan {
     int flags = 0;
     bool create = false;    // may create the file
@@ -504,15 +519,10 @@ extern "C" NTSTATUS NTAPI ZwQueryInformationFile(HANDLE FileHandle, PIO_STATUS_B
                                                  PVOID FileInformation, ULONG Length,
                                                  FILE_INFORMATION_CLASS FileInformationClass)
 {
-    NTSTATUS status = STATUS_SUCCESS;
-    auto file = host::FileFromHandle(FileHandle, status);
-    if (!file) {
-        return status;
-    }
-    if (IoStatusBlock == nullptr || FileInformation == nullptr) {
-        return STATUS_INVALID_PARAMETER;
-    }
-    if (host::TakeFault(host::KernelCall::ZwQueryInformationFile, status)) {
+    host::Ref<host::FileObject> file;
+    NTSTATUS status = host::BeginInformation(FileHandle, IoStatusBlock, FileInformation,
+                                             host::KernelCall::ZwQueryInformationFile, file);
+    if (!NT_SUCCESS(status)) {
         return status;
     }
     switch (FileInformationClass) {
@@ -559,15 +569,10 @@ extern "C" NTSTATUS NTAPI ZwSetInformationFile(HANDLE FileHandle, PIO_STATUS_BLO
                                                PVOID FileInformation, ULONG Length,
                                                FILE_INFORMATION_CLASS FileInformationClass)
 {
-    NTSTATUS status = STATUS_SUCCESS;
-    auto file = host::FileFromHandle(FileHandle, status);
-    if (!file) {
-        return status;
-    }
-    if (IoStatusBlock == nullptr || FileInformation == nullptr) {
-        return STATUS_INVALID_PARAMETER;
-    }
-    if (host::TakeFault(host::KernelCall::ZwSetInformationFile, status)) {
+    host::Ref<host::FileObject> file;
+    NTSTATUS status = host::BeginInformation(FileHandle, IoStatusBlock, FileInformation,
+                                             host::KernelCall::ZwSetInformationFile, file);
+    if (!NT_SUCCESS(status)) {
         return status;
     }
     switch (FileInformationClass) {
