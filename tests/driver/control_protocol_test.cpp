@@ -194,16 +194,24 @@ TEST_F(ControlProtocolTest, TheVaultFileIsOpenedWithTheSendersRights)
     EXPECT_EQ(info.st_uid, 65534u) << "the file belongs to the user who asked";
 }
 
-TEST_F(ControlProtocolTest, WithoutCaptureInTheKernelTheVaultOpensAsTheSystem)
+// A kernel without usable capture routines: one that lacks them, or Wine's,
+// which exports them as stubs that end the process.
+class KernelWithoutCapture : public ControlProtocolTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(KernelWithoutCapture, OpensTheVaultAsTheSystem)
 {
     if (geteuid() != 0) {
         GTEST_SKIP() << "the tests cannot change identity here (not running as root)";
     }
-    // A kernel without the capture routines, loaded afresh.
     m_Unit0.Close();
     m_Unit1.Close();
     Unload();
-    host::HideSystemRoutine("SeCreateClientSecurity", true);
+    if (std::string(GetParam()) == "wine") {
+        static char marker;
+        host::AddSystemRoutine("wine_ntoskrnl_main_loop", &marker);
+    } else {
+        host::HideSystemRoutine(GetParam(), true);
+    }
     ASSERT_EQ(Load(), STATUS_SUCCESS);
     m_Unit0 = OpenUnit(0);
     m_Unit1 = OpenUnit(1);
@@ -213,6 +221,10 @@ TEST_F(ControlProtocolTest, WithoutCaptureInTheKernelTheVaultOpensAsTheSystem)
     host::RevertToSelf();
     EXPECT_EQ(result.status, STATUS_SUCCESS);
 }
+
+INSTANTIATE_TEST_SUITE_P(Kernels, KernelWithoutCapture,
+                         ::testing::Values("SeCreateClientSecurity", "SeImpersonateClient", "wine"),
+                         [](const auto& tc) { return std::string(tc.param); });
 
 TEST_F(ControlProtocolTest, AFailedCaptureFailsTheOpen)
 {

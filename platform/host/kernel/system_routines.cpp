@@ -9,6 +9,7 @@
 #include <dlfcn.h>
 
 #include <mutex>
+#include <map>
 #include <set>
 
 namespace host {
@@ -18,6 +19,7 @@ namespace {
 struct Hidden {
     std::mutex lock;
     std::set<std::string> names;
+    std::map<std::string, void*> added;
 };
 
 Hidden& HiddenRoutines()
@@ -39,10 +41,17 @@ void HideSystemRoutine(const std::string& name, bool hide)
     }
 }
 
+void AddSystemRoutine(const std::string& name, void* address)
+{
+    std::lock_guard guard(HiddenRoutines().lock);
+    HiddenRoutines().added[name] = address;
+}
+
 void ClearHiddenRoutines()
 {
     std::lock_guard guard(HiddenRoutines().lock);
     HiddenRoutines().names.clear();
+    HiddenRoutines().added.clear();
 }
 
 }  // namespace host
@@ -58,6 +67,10 @@ extern "C" PVOID NTAPI MmGetSystemRoutineAddress(PUNICODE_STRING SystemRoutineNa
         std::lock_guard guard(host::HiddenRoutines().lock);
         if (host::HiddenRoutines().names.count(*name) != 0) {
             return nullptr;
+        }
+        auto added = host::HiddenRoutines().added.find(*name);
+        if (added != host::HiddenRoutines().added.end()) {
+            return added->second;
         }
     }
     static void* kernel = [] {

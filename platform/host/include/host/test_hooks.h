@@ -63,6 +63,9 @@ void RefuseUnbufferedIo(bool refuse);
 
 // Makes MmGetSystemRoutineAddress not find `name`, as on a kernel without it.
 void HideSystemRoutine(const std::string& name, bool hide);
+// Makes MmGetSystemRoutineAddress find `name` at `address`, as on a kernel
+// that exports it.
+void AddSystemRoutine(const std::string& name, void* address);
 
 // Clears every injected failure and releases every held call.
 void ResetFaults();
