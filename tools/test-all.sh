@@ -22,4 +22,4 @@ if [ ${#failed[@]} -ne 0 ]; then
   korvel_say "FAILED: ${failed[*]}"
   exit 1
 fi
-korvel_say "All tests passed (${KORVEL_TEST_PRESETS[*]})"
+korvel_say "All tests passed (${KORVEL_TEST_PRESETS[*]}, and the Windows binaries)"
