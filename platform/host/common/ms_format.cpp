@@ -13,7 +13,7 @@ namespace {
 
 enum class Width { Default, Short, Char, Long32, Long64, Pointer, Wide, Narrow };
 
-struct Spec {
+struct Directive {
     std::string flags;
     int width = -1;
     int precision = -1;
@@ -21,11 +21,11 @@ struct Spec {
     char conversion = 0;
 };
 
-std::string Pad(std::string text, const Spec& spec)
+std::string Pad(std::string text, const Directive& directive)
 {
-    if (spec.width > 0 && text.size() < static_cast<std::size_t>(spec.width)) {
-        std::size_t fill = static_cast<std::size_t>(spec.width) - text.size();
-        if (spec.flags.find('-') != std::string::npos) {
+    if (directive.width > 0 && text.size() < static_cast<std::size_t>(directive.width)) {
+        std::size_t fill = static_cast<std::size_t>(directive.width) - text.size();
+        if (directive.flags.find('-') != std::string::npos) {
             text.append(fill, ' ');
         } else {
             text.insert(0, fill, ' ');
@@ -66,11 +66,11 @@ std::string WideChar(unsigned unit)
 
 // Formats one integer conversion with glibc, after reading the argument at
 // the width Windows gives it.
-std::string Integer(const Spec& spec, va_list& args)
+std::string Integer(const Directive& directive, va_list& args)
 {
-    const bool isSigned = spec.conversion == 'd' || spec.conversion == 'i';
+    const bool isSigned = directive.conversion == 'd' || directive.conversion == 'i';
     long long value = 0;
-    switch (spec.size) {
+    switch (directive.size) {
     case Width::Long64:
         value = va_arg(args, long long);
         break;
@@ -88,15 +88,15 @@ std::string Integer(const Spec& spec, va_list& args)
         value = isSigned ? static_cast<long long>(va_arg(args, int)) : static_cast<long long>(va_arg(args, unsigned));
         break;
     }
-    std::string format = "%" + spec.flags;
-    if (spec.width >= 0) {
-        format += std::to_string(spec.width);
+    std::string format = "%" + directive.flags;
+    if (directive.width >= 0) {
+        format += std::to_string(directive.width);
     }
-    if (spec.precision >= 0) {
-        format += "." + std::to_string(spec.precision);
+    if (directive.precision >= 0) {
+        format += "." + std::to_string(directive.precision);
     }
     format += "ll";
-    format += spec.conversion;
+    format += directive.conversion;
     char out[128];
     std::snprintf(out, sizeof out, format.c_str(), value);
     return out;
@@ -119,119 +119,119 @@ std::string FormatMs(const char* format, va_list incoming, bool wideFunction)
             out += '%';
             continue;
         }
-        Spec spec;
+        Directive directive;
         while (*p != 0 && std::strchr("-+ #0", *p) != nullptr) {
-            spec.flags += *p++;
+            directive.flags += *p++;
         }
         if (*p == '*') {
-            spec.width = va_arg(args, int);
-            if (spec.width < 0) {
-                spec.flags += '-';
-                spec.width = -spec.width;
+            directive.width = va_arg(args, int);
+            if (directive.width < 0) {
+                directive.flags += '-';
+                directive.width = -directive.width;
             }
             ++p;
         } else {
             while (*p >= '0' && *p <= '9') {
-                spec.width = (spec.width < 0 ? 0 : spec.width * 10) + (*p++ - '0');
+                directive.width = (directive.width < 0 ? 0 : directive.width * 10) + (*p++ - '0');
             }
         }
         if (*p == '.') {
             ++p;
-            spec.precision = 0;
+            directive.precision = 0;
             if (*p == '*') {
-                spec.precision = va_arg(args, int);
+                directive.precision = va_arg(args, int);
                 ++p;
             } else {
                 while (*p >= '0' && *p <= '9') {
-                    spec.precision = spec.precision * 10 + (*p++ - '0');
+                    directive.precision = directive.precision * 10 + (*p++ - '0');
                 }
             }
         }
         if (std::strncmp(p, "I64", 3) == 0) {
-            spec.size = Width::Long64;
+            directive.size = Width::Long64;
             p += 3;
         } else if (std::strncmp(p, "I32", 3) == 0) {
-            spec.size = Width::Long32;
+            directive.size = Width::Long32;
             p += 3;
         } else if (*p == 'I' || *p == 'z') {
-            spec.size = Width::Pointer;
+            directive.size = Width::Pointer;
             ++p;
         } else if (p[0] == 'l' && p[1] == 'l') {
-            spec.size = Width::Long64;
+            directive.size = Width::Long64;
             p += 2;
         } else if (p[0] == 'h' && p[1] == 'h') {
-            spec.size = Width::Char;
+            directive.size = Width::Char;
             p += 2;
         } else if (*p == 'l') {
-            spec.size = Width::Long32;
+            directive.size = Width::Long32;
             ++p;
         } else if (*p == 'w') {
-            spec.size = Width::Wide;
+            directive.size = Width::Wide;
             ++p;
         } else if (*p == 'h') {
-            spec.size = Width::Short;
+            directive.size = Width::Short;
             ++p;
         }
-        spec.conversion = *p;
-        if (spec.conversion == 0) {
+        directive.conversion = *p;
+        if (directive.conversion == 0) {
             break;
         }
-        const bool wideText = spec.size == Width::Wide || spec.size == Width::Long32 ||
-                              (wideFunction && spec.size != Width::Short);
-        switch (spec.conversion) {
+        const bool wideText = directive.size == Width::Wide || directive.size == Width::Long32 ||
+                              (wideFunction && directive.size != Width::Short);
+        switch (directive.conversion) {
         case 'd':
         case 'i':
         case 'u':
         case 'x':
         case 'X':
         case 'o':
-            out += Integer(spec, args);
+            out += Integer(directive, args);
             break;
         case 'p': {
             char text[40];
             std::snprintf(text, sizeof text, "%0*llX", static_cast<int>(2 * sizeof(void*)),
                           static_cast<unsigned long long>(reinterpret_cast<std::uintptr_t>(va_arg(args, void*))));
-            out += Pad(text, spec);
+            out += Pad(text, directive);
             break;
         }
         case 's':
-            out += Pad(wideText ? WideText(va_arg(args, const wchar_t*), spec.precision)
-                                : NarrowText(va_arg(args, const char*), spec.precision),
-                       spec);
+            out += Pad(wideText ? WideText(va_arg(args, const wchar_t*), directive.precision)
+                                : NarrowText(va_arg(args, const char*), directive.precision),
+                       directive);
             break;
         case 'S':
-            out += Pad(wideFunction && spec.size != Width::Wide && spec.size != Width::Long32
-                           ? NarrowText(va_arg(args, const char*), spec.precision)
-                           : WideText(va_arg(args, const wchar_t*), spec.precision),
-                       spec);
+            out += Pad(wideFunction && directive.size != Width::Wide && directive.size != Width::Long32
+                           ? NarrowText(va_arg(args, const char*), directive.precision)
+                           : WideText(va_arg(args, const wchar_t*), directive.precision),
+                       directive);
             break;
         case 'c':
             out += Pad(wideText ? WideChar(static_cast<unsigned>(va_arg(args, int)))
                                 : std::string(1, static_cast<char>(va_arg(args, int))),
-                       spec);
+                       directive);
             break;
         case 'C':
-            out += Pad(WideChar(static_cast<unsigned>(va_arg(args, int))), spec);
+            out += Pad(WideChar(static_cast<unsigned>(va_arg(args, int))), directive);
             break;
         case 'Z': {
-            if (spec.size == Width::Wide) {
+            if (directive.size == Width::Wide) {
                 auto* text = va_arg(args, const UNICODE_STRING*);
                 out += Pad(text == nullptr || text->Buffer == nullptr
                                ? std::string("(null)")
                                : Utf16ToUtf8(AsUtf16(text->Buffer, text->Length / sizeof(WCHAR))).value_or("?"),
-                           spec);
+                           directive);
             } else {
                 auto* text = va_arg(args, const ANSI_STRING*);
                 out += Pad(text == nullptr || text->Buffer == nullptr ? std::string("(null)")
                                                                       : std::string(text->Buffer, text->Length),
-                           spec);
+                           directive);
             }
             break;
         }
         default:
             // Conversions the kernel's formatter does not know are printed as written.
             out += '%';
-            out += spec.conversion;
+            out += directive.conversion;
             break;
         }
     }

@@ -79,7 +79,7 @@ void* CopyToSystemBuffer(const void* input, ULONG inputLength, ULONG size)
     return buffer;
 }
 
-struct RequestSpec {
+struct RequestPlan {
     UCHAR major;
     ULONG code = 0;
     const void* input = nullptr;
@@ -89,42 +89,42 @@ struct RequestSpec {
     LONGLONG offset = 0;
 };
 
-PendingIo Send(Device& device, DeviceFile* file, const RequestSpec& spec)
+PendingIo Send(Device& device, DeviceFile* file, const RequestPlan& plan)
 {
     auto state = std::make_shared<State>();
     state->device = Ref<Device>::Share(&device);
     // IRP_MJ_CLOSE is sent by the file object's last release: it may not
     // take the object up again.
-    if (spec.major != IRP_MJ_CLOSE) {
+    if (plan.major != IRP_MJ_CLOSE) {
         state->file = Ref<DeviceFile>::Share(file);
     }
     HostIrp* request = AllocateHostIrp(device.body.StackSize);
     PIRP irp = &request->irp;
     PIO_STACK_LOCATION next = IoGetNextIrpStackLocation(irp);
-    next->MajorFunction = spec.major;
+    next->MajorFunction = plan.major;
     next->FileObject = file != nullptr ? &file->body : nullptr;
     irp->RequestorMode = UserMode;
-    irp->UserBuffer = spec.output;
+    irp->UserBuffer = plan.output;
 
-    switch (spec.major) {
+    switch (plan.major) {
     case IRP_MJ_DEVICE_CONTROL:
     case IRP_MJ_INTERNAL_DEVICE_CONTROL:
-        next->Parameters.DeviceIoControl.IoControlCode = spec.code;
-        next->Parameters.DeviceIoControl.InputBufferLength = spec.inputLength;
-        next->Parameters.DeviceIoControl.OutputBufferLength = spec.outputLength;
-        if ((spec.code & 3) == METHOD_BUFFERED) {
+        next->Parameters.DeviceIoControl.IoControlCode = plan.code;
+        next->Parameters.DeviceIoControl.InputBufferLength = plan.inputLength;
+        next->Parameters.DeviceIoControl.OutputBufferLength = plan.outputLength;
+        if ((plan.code & 3) == METHOD_BUFFERED) {
             // One system buffer carries the input in and the output back.
-            const ULONG size = spec.inputLength > spec.outputLength ? spec.inputLength : spec.outputLength;
-            state->systemBuffer = CopyToSystemBuffer(spec.input, spec.inputLength, size);
-            state->output = spec.output;
-            state->outputLength = spec.outputLength;
+            const ULONG size = plan.inputLength > plan.outputLength ? plan.inputLength : plan.outputLength;
+            state->systemBuffer = CopyToSystemBuffer(plan.input, plan.inputLength, size);
+            state->output = plan.output;
+            state->outputLength = plan.outputLength;
             state->copyOut = true;
-        } else if ((spec.code & 3) == METHOD_NEITHER) {
-            next->Parameters.DeviceIoControl.Type3InputBuffer = const_cast<void*>(spec.input);
+        } else if ((plan.code & 3) == METHOD_NEITHER) {
+            next->Parameters.DeviceIoControl.Type3InputBuffer = const_cast<void*>(plan.input);
         } else {
-            state->systemBuffer = CopyToSystemBuffer(spec.input, spec.inputLength, spec.inputLength);
-            if (spec.output != nullptr && spec.outputLength != 0) {
-                DescribeBuffer(state->mdl, spec.output, spec.outputLength);
+            state->systemBuffer = CopyToSystemBuffer(plan.input, plan.inputLength, plan.inputLength);
+            if (plan.output != nullptr && plan.outputLength != 0) {
+                DescribeBuffer(state->mdl, plan.output, plan.outputLength);
                 irp->MdlAddress = &state->mdl;
             }
         }
@@ -132,20 +132,20 @@ PendingIo Send(Device& device, DeviceFile* file, const RequestSpec& spec)
         break;
     case IRP_MJ_READ:
     case IRP_MJ_WRITE: {
-        next->Parameters.Read.Length = spec.outputLength;
-        next->Parameters.Read.ByteOffset.QuadPart = spec.offset;
-        const bool write = spec.major == IRP_MJ_WRITE;
-        void* buffer = write ? const_cast<void*>(spec.input) : spec.output;
+        next->Parameters.Read.Length = plan.outputLength;
+        next->Parameters.Read.ByteOffset.QuadPart = plan.offset;
+        const bool write = plan.major == IRP_MJ_WRITE;
+        void* buffer = write ? const_cast<void*>(plan.input) : plan.output;
         if ((device.body.Flags & DO_DIRECT_IO) != 0) {
-            DescribeBuffer(state->mdl, buffer, spec.outputLength);
+            DescribeBuffer(state->mdl, buffer, plan.outputLength);
             irp->MdlAddress = &state->mdl;
         } else if ((device.body.Flags & DO_BUFFERED_IO) != 0) {
             state->systemBuffer =
-                CopyToSystemBuffer(write ? spec.input : nullptr, write ? spec.outputLength : 0, spec.outputLength);
+                CopyToSystemBuffer(write ? plan.input : nullptr, write ? plan.outputLength : 0, plan.outputLength);
             irp->AssociatedIrp.SystemBuffer = state->systemBuffer;
             if (!write) {
-                state->output = spec.output;
-                state->outputLength = spec.outputLength;
+                state->output = plan.output;
+                state->outputLength = plan.outputLength;
                 state->copyOut = true;
             }
         } else {
@@ -188,8 +188,8 @@ bool PendingIo::Done() const
 IoResult SendIrpAndWait(Device& device, DeviceFile* file, UCHAR major, const void* input, ULONG inputLength,
                         void* output, ULONG outputLength, ULONG code, LONGLONG offset)
 {
-    RequestSpec spec{major, code, input, inputLength, output, outputLength, offset};
-    return Send(device, file, spec).Wait();
+    RequestPlan plan{major, code, input, inputLength, output, outputLength, offset};
+    return Send(device, file, plan).Wait();
 }
 
 NTSTATUS OpenDevice(std::u16string_view name, DeviceHandle& handle)
@@ -242,20 +242,20 @@ void DeviceHandle::Close()
 PendingIo SendDeviceIoControl(const DeviceHandle& handle, ULONG code, const void* input, ULONG inputLength,
                               void* output, ULONG outputLength)
 {
-    RequestSpec spec{IRP_MJ_DEVICE_CONTROL, code, input, inputLength, output, outputLength, 0};
-    return Send(*handle.File()->device, handle.File(), spec);
+    RequestPlan plan{IRP_MJ_DEVICE_CONTROL, code, input, inputLength, output, outputLength, 0};
+    return Send(*handle.File()->device, handle.File(), plan);
 }
 
 PendingIo SendRead(const DeviceHandle& handle, void* buffer, ULONG length, LONGLONG offset)
 {
-    RequestSpec spec{IRP_MJ_READ, 0, nullptr, 0, buffer, length, offset};
-    return Send(*handle.File()->device, handle.File(), spec);
+    RequestPlan plan{IRP_MJ_READ, 0, nullptr, 0, buffer, length, offset};
+    return Send(*handle.File()->device, handle.File(), plan);
 }
 
 PendingIo SendWrite(const DeviceHandle& handle, const void* buffer, ULONG length, LONGLONG offset)
 {
-    RequestSpec spec{IRP_MJ_WRITE, 0, buffer, length, nullptr, length, offset};
-    return Send(*handle.File()->device, handle.File(), spec);
+    RequestPlan plan{IRP_MJ_WRITE, 0, buffer, length, nullptr, length, offset};
+    return Send(*handle.File()->device, handle.File(), plan);
 }
 
 }  // namespace host
