@@ -12,9 +12,27 @@ namespace {
 
 constexpr std::size_t kCalls = static_cast<std::size_t>(KernelCall::Count_);
 
-struct Rule {
+// Lets `skip` matching calls through, then fails the next `failures` of them.
+struct Countdown {
     unsigned skip = 0;
     unsigned failures = 0;
+
+    bool Take()
+    {
+        if (failures == 0) {
+            return false;
+        }
+        if (skip > 0) {
+            skip -= 1;
+            return false;
+        }
+        failures -= 1;
+        return true;
+    }
+};
+
+struct Rule {
+    Countdown countdown;
     NTSTATUS status = STATUS_SUCCESS;
     unsigned toHold = 0;
     unsigned held = 0;
@@ -27,8 +45,7 @@ struct Faults {
     std::array<Rule, kCalls> rules;
     // Set while any rule is in force, so that calls need not take the lock.
     std::atomic<bool> armed{false};
-    unsigned poolSkip = 0;
-    unsigned poolFailures = 0;
+    Countdown pool;
     ULONG poolTag = 0;
     std::atomic<bool> refuseUnbuffered{false};
 };
@@ -51,8 +68,7 @@ void FailKernelCalls(KernelCall call, NTSTATUS status, unsigned skip, unsigned c
 {
     std::lock_guard guard(State().lock);
     Rule& rule = RuleFor(call);
-    rule.skip = skip;
-    rule.failures = count;
+    rule.countdown = Countdown{skip, count};
     rule.status = status;
     State().armed = true;
 }
@@ -83,8 +99,7 @@ void ReleaseHeldCalls(KernelCall call)
 void FailPoolAllocations(ULONG tag, unsigned skip, unsigned count)
 {
     std::lock_guard guard(State().lock);
-    State().poolSkip = skip;
-    State().poolFailures = count;
+    State().pool = Countdown{skip, count};
     State().poolTag = tag;
     State().armed = true;
 }
@@ -96,15 +111,10 @@ bool TakePoolFault(ULONG tag)
     }
     std::lock_guard guard(State().lock);
     Faults& state = State();
-    if (state.poolFailures == 0 || (state.poolTag != 0 && state.poolTag != tag)) {
+    if (state.poolTag != 0 && state.poolTag != tag) {
         return false;
     }
-    if (state.poolSkip > 0) {
-        state.poolSkip -= 1;
-        return false;
-    }
-    state.poolFailures -= 1;
-    return true;
+    return state.pool.Take();
 }
 
 void RefuseUnbufferedIo(bool refuse)
@@ -116,10 +126,11 @@ void ResetFaults()
 {
     std::lock_guard guard(State().lock);
     for (Rule& rule : State().rules) {
-        rule.skip = rule.failures = rule.toHold = 0;
+        rule.countdown = Countdown{};
+        rule.toHold = 0;
         rule.generation += 1;
     }
-    State().poolSkip = State().poolFailures = 0;
+    State().pool = Countdown{};
     State().poolTag = 0;
     State().armed = false;
     State().refuseUnbuffered = false;
@@ -142,14 +153,9 @@ bool TakeFault(KernelCall call, NTSTATUS& status)
         State().changed.wait(guard, [&] { return rule.generation != generation; });
         rule.held -= 1;
     }
-    if (rule.failures == 0) {
+    if (!rule.countdown.Take()) {
         return false;
     }
-    if (rule.skip > 0) {
-        rule.skip -= 1;
-        return false;
-    }
-    rule.failures -= 1;
     status = rule.status;
     return true;
 }
