@@ -312,14 +312,15 @@ UINT WINAPI GetDriveTypeW(LPCWSTR lpRootPathName)
         (root.size() == 3 && root[2] != u'\\')) {
         return DRIVE_NO_ROOT_DIR;
     }
+    const std::u16string ntName = u"\\??\\" + std::u16string(root.substr(0, 2));
     host::Ref<host::Device> device;
-    if (NT_SUCCESS(host::FindDevice(u"\\??\\" + std::u16string(root.substr(0, 2)), device))) {
+    if (NT_SUCCESS(host::FindDevice(ntName, device))) {
         if (device->body.DeviceType != FILE_DEVICE_DISK) {
             return DRIVE_UNKNOWN;
         }
         // A disk without a medium has no volume to show.
         host::DeviceHandle probe;
-        if (!NT_SUCCESS(host::OpenDevice(u"\\??\\" + std::u16string(root.substr(0, 2)), probe)) ||
+        if (!NT_SUCCESS(host::OpenDevice(ntName, probe)) ||
             !NT_SUCCESS(host::DeviceIoControl(probe, IOCTL_STORAGE_CHECK_VERIFY, nullptr, 0, nullptr, 0).status)) {
             return DRIVE_NO_ROOT_DIR;
         }
