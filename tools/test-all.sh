@@ -13,6 +13,7 @@ failed=()
 for preset in "${KORVEL_TEST_PRESETS[@]}"; do
   korvel_say "Testing preset $preset"
   ctest --preset "$preset" || failed+=("$preset")
+  korvel_explain_skips "$KORVEL_ROOT/build/$preset"
 done
 
 korvel_say "Testing the Windows binaries (statically, and the x64 build under Wine)"

@@ -171,11 +171,11 @@ TEST_F(ControlProtocolTest, OneFileCannotBeServedByBothUnits)
 
 TEST_F(ControlProtocolTest, TheVaultFileIsOpenedWithTheSendersRights)
 {
-    if (geteuid() != 0) {
-        GTEST_SKIP() << "the tests cannot change identity here (not running as root)";
+    if (const std::string why = korvel::test::WhyTestsCannotActAsAnotherUser(); !why.empty()) {
+        GTEST_SKIP() << why;
     }
     ASSERT_EQ(mkdir(HostPath("private").c_str(), 0755), 0);  // root's, closed to others
-    ASSERT_TRUE(host::ImpersonateUser(65534, 65534));
+    ASSERT_TRUE(host::ImpersonateUser(korvel::test::kOtherUser, korvel::test::kOtherGroup));
     const host::IoResult refused = OpenVault(m_Unit0, "private\\vault.sec", "pw", kSize);
     const host::IoResult allowed = OpenVault(m_Unit0, "vault.sec", "pw", kSize);
     host::RevertToSelf();
@@ -185,13 +185,13 @@ TEST_F(ControlProtocolTest, TheVaultFileIsOpenedWithTheSendersRights)
     EXPECT_EQ(allowed.status, STATUS_INVALID_PARAMETER);
 
     ASSERT_EQ(chmod(m_Folder.Path().c_str(), 0777), 0);
-    ASSERT_TRUE(host::ImpersonateUser(65534, 65534));
+    ASSERT_TRUE(host::ImpersonateUser(korvel::test::kOtherUser, korvel::test::kOtherGroup));
     const host::IoResult mine = OpenVault(m_Unit0, "vault.sec", "pw", kSize);
     host::RevertToSelf();
     EXPECT_EQ(mine.status, STATUS_SUCCESS);
     struct stat info {};
     ASSERT_EQ(stat(HostPath("vault.sec").c_str(), &info), 0);
-    EXPECT_EQ(info.st_uid, 65534u) << "the file belongs to the user who asked";
+    EXPECT_EQ(info.st_uid, korvel::test::kOtherUser) << "the file belongs to the user who asked";
 }
 
 // A kernel without usable capture routines: one that lacks them, or Wine's,
@@ -200,8 +200,8 @@ class KernelWithoutCapture : public ControlProtocolTest, public ::testing::WithP
 
 TEST_P(KernelWithoutCapture, OpensTheVaultAsTheSystem)
 {
-    if (geteuid() != 0) {
-        GTEST_SKIP() << "the tests cannot change identity here (not running as root)";
+    if (const std::string why = korvel::test::WhyTestsCannotActAsAnotherUser(); !why.empty()) {
+        GTEST_SKIP() << why;
     }
     m_Unit0.Close();
     m_Unit1.Close();
@@ -216,7 +216,7 @@ TEST_P(KernelWithoutCapture, OpensTheVaultAsTheSystem)
     m_Unit0 = OpenUnit(0);
     m_Unit1 = OpenUnit(1);
     ASSERT_EQ(mkdir(HostPath("private").c_str(), 0755), 0);
-    ASSERT_TRUE(host::ImpersonateUser(65534, 65534));
+    ASSERT_TRUE(host::ImpersonateUser(korvel::test::kOtherUser, korvel::test::kOtherGroup));
     const host::IoResult result = OpenVault(m_Unit0, "private\\vault.sec", "pw", kSize);
     host::RevertToSelf();
     EXPECT_EQ(result.status, STATUS_SUCCESS);

@@ -1,5 +1,7 @@
 #include "support/scratch_drive.h"
 
+#include "support/scratch_place.h"
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -9,9 +11,10 @@ namespace korvel::test {
 
 ScratchFolder::ScratchFolder()
 {
-    std::string pattern = std::string(KORVEL_SCRATCH_ROOT) + "/test-XXXXXX";
+    const std::string& root = ChosenScratchPlace().root;
+    std::string pattern = root + "/korvel-test-XXXXXX";
     if (mkdtemp(pattern.data()) == nullptr) {
-        ADD_FAILURE() << "cannot make a scratch folder under " << KORVEL_SCRATCH_ROOT;
+        ADD_FAILURE() << "cannot make a scratch folder under " << root;
     }
     m_Path = pattern;
 }

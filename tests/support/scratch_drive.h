@@ -1,6 +1,8 @@
 // Test support: a scratch folder on a real disk, mapped as a Windows drive.
 #pragma once
 
+#include "support/scratch_place.h"
+
 #include <host/drive_table.h>
 #include <host/test_hooks.h>
 #include <host/utf16.h>
@@ -13,7 +15,8 @@
 
 namespace korvel::test {
 
-// A fresh folder under the build tree, removed with everything in it.
+// A fresh folder in the chosen scratch place (see scratch_place.h), removed
+// with everything in it. Only its owner may enter it at first.
 class ScratchFolder {
 public:
     ScratchFolder();

@@ -54,5 +54,21 @@ korvel_build() {
   done
 }
 
+# Prints each test that the last ctest run in the given build folder skipped,
+# with the reason the test gave, so that a skip never passes unexplained.
+korvel_explain_skips() {
+  local log="$1/Testing/Temporary/LastTest.log"
+  [ -f "$log" ] || return 0
+  awk '
+    /: Skipped$/ { collecting = 1; reason = ""; next }
+    collecting && /^\[  SKIPPED \] / {
+      name = $0; sub(/^\[  SKIPPED \] /, "", name); sub(/ \([0-9]+ ms\)$/, "", name)
+      printf "  skipped %s: %s\n", name, reason
+      collecting = 0; next
+    }
+    collecting { reason = (reason == "" ? $0 : reason " " $0) }
+  ' "$log"
+}
+
 KORVEL_ALL_PRESETS=(host host-asan host-tsan win32 win64)
 KORVEL_TEST_PRESETS=(host host-asan host-tsan)

@@ -275,19 +275,39 @@ TEST_F(ZwFileTest, AccessIsWhatTheOpenGranted)
 
 TEST_F(ZwFileTest, TheCallersIdentityDecidesWhatMayBeCreated)
 {
-    ASSERT_EQ(mkdir(HostPath("locked").c_str(), 0555), 0);
-    // As root the folder's mode would not stop anyone, so act as another user.
-    const bool root = geteuid() == 0;
-    std::thread caller([&] {
-        if (root) {
-            setfsuid(65534);
-            setfsgid(65534);
-        }
-        Opened file(Open(NtPath("locked\\vault.sec"), kReadWrite, 0, FILE_OPEN_IF));
-        EXPECT_EQ(file.result.status, STATUS_ACCESS_DENIED);
-    });
-    caller.join();
-    EXPECT_FALSE(korvel::test::HostFileExists(HostPath("locked/vault.sec")));
+    // As root a folder's mode would not stop anyone, so act as another user,
+    // who must be able to reach the scratch folder for the open folder to
+    // prove anything.
+    const bool actAsOther = korvel::test::CanChangeIdentity();
+    if (const std::string why = korvel::test::WhyTestsCannotActAsAnotherUser(); actAsOther && !why.empty()) {
+        GTEST_SKIP() << why;
+    }
+    ASSERT_EQ(chmod(m_Folder.Path().c_str(), 0755), 0);
+    struct Case {
+        const char* folder;
+        mode_t mode;
+        NTSTATUS status;
+    };
+    const Case cases[] = {
+        {"locked", 0555, STATUS_ACCESS_DENIED},
+        {"open", 0777, STATUS_SUCCESS},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.folder);
+        ASSERT_EQ(mkdir(HostPath(c.folder).c_str(), c.mode), 0);
+        ASSERT_EQ(chmod(HostPath(c.folder).c_str(), c.mode), 0);  // whatever the umask took away
+        std::thread caller([&] {
+            if (actAsOther) {
+                setfsgid(korvel::test::kOtherGroup);
+                setfsuid(korvel::test::kOtherUser);
+            }
+            Opened file(Open(NtPath(std::string(c.folder) + "\\vault.sec"), kReadWrite, 0, FILE_OPEN_IF));
+            EXPECT_EQ(file.result.status, c.status);
+        });
+        caller.join();
+        EXPECT_EQ(korvel::test::HostFileExists(HostPath(std::string(c.folder) + "/vault.sec")),
+                  c.status == STATUS_SUCCESS);
+    }
 }
 
 TEST_F(ZwFileTest, UnbufferedIoTakesWholeSectorsOnly)
