@@ -3,6 +3,13 @@
 
 KORVEL_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
 
+# A stale TMPDIR would stop mktemp, and Wine, which keeps its server's
+# socket there: fall back to /tmp, and say so.
+if [ -n "${TMPDIR:-}" ] && ! { [ -d "$TMPDIR" ] && [ -w "$TMPDIR" ]; }; then
+  echo "TMPDIR=$TMPDIR is not a folder that can be written; using /tmp instead" >&2
+  export TMPDIR=/tmp
+fi
+
 # Debian packages the builds and tests need.
 KORVEL_PACKAGES=(
   cmake ninja-build g++ googletest
