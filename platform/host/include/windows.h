@@ -236,3 +236,8 @@ BOOL WINAPI DeleteService(SC_HANDLE hService);
 BOOL WINAPI CloseServiceHandle(SC_HANDLE hSCObject);
 
 }  // extern "C"
+
+// The other headers that windows.h brings in on Windows.
+#include <winreg.h>
+#include <winuser.h>
+#include <shellapi.h>

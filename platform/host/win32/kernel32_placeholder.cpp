@@ -1,0 +1,1 @@
+// Replaced by the files of the kernel32 and advapi32 subset.

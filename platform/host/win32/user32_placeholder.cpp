@@ -1,0 +1,1 @@
+// Replaced by the files of the user32 and shell32 subset.
