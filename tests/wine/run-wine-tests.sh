@@ -2,22 +2,30 @@
 # Tests the shipping Windows binaries: first the static checks of both
 # builds, then the x64 build at work under Wine. The driver and the control
 # library are copied into C:\Software of a scratch Wine prefix, and the test
-# programs of the win64 preset run there, each within a time limit. The
-# prefix's wineserver is ended afterwards, also on failure.
+# programs of the win64 preset run there, each within a time limit. All of
+# them run under a private X server, in the prefix's one virtual desktop and
+# the Chinese locale (tools/lib/gui.sh): the GUI harness's self-test needs
+# that, and the driver and library tests run the same way in it. The
+# prefix's wineserver and the X server are ended afterwards, also on failure.
 #
-# Needs the win32 and win64 presets built. Installs Wine when it is missing
-# and this runs as root.
+# Needs the win32 and win64 presets built. Installs Wine, Xvfb and the rest
+# when they are missing and this runs as root.
 #
 #   KORVEL_WINE_TIME_LIMIT  seconds each test program may run (default 240)
+#   KORVEL_WINE_BUILD_DIR   the win64 build folder (default build/win64)
+#   KORVEL_WINE_DIST_DIR    the x64 deliverables (default dist/x64)
 #   WINEDEBUG               Wine's debug channels (default -all)
 #   KORVEL_WINE_KEEP=1      keep the scratch prefix for a look afterwards
+# Screenshots of the GUI tests go to <build folder>/screenshots.
 set -euo pipefail
 
 source "$(dirname "${BASH_SOURCE[0]}")/../../tools/lib/common.sh"
 source "$KORVEL_ROOT/tools/lib/wine.sh"
+source "$KORVEL_ROOT/tools/lib/gui.sh"
 root=$KORVEL_ROOT
-build_dir="$root/build/win64"
-dist_dir="$root/dist/x64"
+build_dir=$(realpath -m "${KORVEL_WINE_BUILD_DIR:-$root/build/win64}")
+dist_dir=$(realpath -m "${KORVEL_WINE_DIST_DIR:-$root/dist/x64}")
+screenshots="$build_dir/screenshots"
 time_limit=${KORVEL_WINE_TIME_LIMIT:-240}
 
 failed=()
@@ -25,9 +33,10 @@ failed=()
 korvel_say "Static checks of the Windows binaries"
 bash "$root/tests/wine/check-binaries.sh" "$root/dist" || failed+=("static checks")
 
-for program in vantor_wine_tests pellix_wine_tests; do
-  if [ ! -f "$build_dir/wine-tests/$program.exe" ]; then
-    echo "Missing $build_dir/wine-tests/$program.exe: build the win64 preset first." >&2
+programs=(vantor_wine_tests pellix_wine_tests gui_harness_selftest)
+for file in "${programs[@]/%/.exe}" gui_sample.exe korvel_gui_menu_reader.dll; do
+  if [ ! -f "$build_dir/wine-tests/$file" ]; then
+    echo "Missing $build_dir/wine-tests/$file: build the win64 preset first." >&2
     exit 1
   fi
 done
@@ -38,8 +47,14 @@ for binary in Vantor.dll Pellix.dll; do
   fi
 done
 
+started=$SECONDS
 korvel_wine_prefix_start
-programs=(vantor_wine_tests pellix_wine_tests)
+# The prefix takes the deliverables from dist/x64; these are the ones tested.
+cp "$dist_dir"/*.dll "$KORVEL_WINE_SOFTWARE/"
+korvel_gui_start
+korvel_gui_prepare_prefix
+rm -rf "$screenshots"
+korvel_gui_serve_requests "$screenshots"
 
 for program in "${programs[@]}"; do
   korvel_say "Running $program under Wine (at most ${time_limit} s)"
@@ -52,6 +67,11 @@ for program in "${programs[@]}"; do
     failed+=("$program")
   fi
 done
+
+korvel_gui_screenshot "$screenshots/desktop-at-the-end.png" || failed+=("the last screenshot")
+korvel_say "Screenshots of the GUI tests: $screenshots"
+ls "$screenshots"
+echo "The Wine part took $((SECONDS - started)) s."
 
 if [ ${#failed[@]} -ne 0 ]; then
   korvel_say "Wine tests FAILED: ${failed[*]}"

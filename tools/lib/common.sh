@@ -15,6 +15,7 @@ KORVEL_PACKAGES=(
   cmake ninja-build g++ googletest
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools
   wine wine64
+  xvfb xauth xdotool imagemagick fonts-wqy-microhei fonts-wine locales
 )
 
 korvel_say() {
