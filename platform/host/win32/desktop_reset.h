@@ -1,0 +1,12 @@
+// Each piece of the desktop forgets what it holds; host::ResetDesktop calls
+// them all.
+#pragma once
+
+namespace host::user32 {
+
+void ResetWindowsAndClasses();
+void ResetWindowProperties();
+void ResetMessageQueues();
+void ResetHotKeys();
+
+}  // namespace host::user32

@@ -1,1 +1,0 @@
-// Replaced by the files of the user32 and shell32 subset.
