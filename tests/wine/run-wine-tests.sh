@@ -71,7 +71,7 @@ done
 korvel_gui_screenshot "$screenshots/desktop-at-the-end.png" || failed+=("the last screenshot")
 korvel_say "Screenshots of the GUI tests: $screenshots"
 ls "$screenshots"
-echo "The Wine part took $((SECONDS - started)) s."
+echo "The Wine tests took $((SECONDS - started)) s, the scratch prefix included."
 
 if [ ${#failed[@]} -ne 0 ]; then
   korvel_say "Wine tests FAILED: ${failed[*]}"

@@ -24,7 +24,7 @@ struct MenuItem {
     bool hasSubmenu = false;
 
     // The text as shown: "&" marks removed ("&&" is a shown "&"), the
-    // accelerator part after a tab cut off.
+    // accelerator text after a tab cut off.
     std::wstring ShownText() const;
 };
 
