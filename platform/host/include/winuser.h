@@ -18,7 +18,11 @@
 //   post one, so a thread that expects nothing should use PeekMessageW.
 #pragma once
 
+// windows.h brings in shellapi.h at its end, which needs this header's
+// types: when this header is included first, shellapi.h waits for them.
+#define HOST_WINUSER_IN_PROGRESS
 #include <windows.h>
+#undef HOST_WINUSER_IN_PROGRESS
 
 // Basic types that windef.h and minwindef.h carry on Windows.
 #ifndef CALLBACK
@@ -263,3 +267,9 @@ BOOL WINAPI UnregisterHotKey(HWND hWnd, int id);
                       lpParam)                                                                                  \
     CreateWindowExW(0L, lpClassName, lpWindowName, dwStyle, x, y, nWidth, nHeight, hWndParent, hMenu, hInstance, \
                     lpParam)
+
+// shellapi.h waited for this header's types (see the top); now it can come.
+#ifdef HOST_SHELLAPI_DEFERRED
+#undef HOST_SHELLAPI_DEFERRED
+#include <shellapi.h>
+#endif

@@ -26,6 +26,8 @@ void ResetDesktop()
     user32::ResetWindowProperties();
     user32::ResetMessageQueues();
     user32::ResetHotKeys();
+    user32::ResetNotifyIcons();
+    user32::ResetShellRequests();
 }
 
 }  // namespace host

@@ -8,5 +8,7 @@ void ResetWindowsAndClasses();
 void ResetWindowProperties();
 void ResetMessageQueues();
 void ResetHotKeys();
+void ResetNotifyIcons();
+void ResetShellRequests();
 
 }  // namespace host::user32

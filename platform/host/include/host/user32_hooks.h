@@ -1,9 +1,10 @@
-// Knobs and gauges of the host's window manager for tests and tours.
-// Product code never includes this header.
+// Knobs and gauges of the host's window manager and shell for tests and
+// tours. Product code never includes this header.
 #pragma once
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,8 +13,9 @@ namespace host {
 // --- The desktop ------------------------------------------------------------
 // Forgets every window (without calling any procedure: their owners may be
 // gone), every class that RegisterClassW registered, every posted message,
-// every hot key (reserved ones too), and any SetPropW failure still to
-// come. The predefined control classes stay.
+// every hot key (reserved ones too), the notification area with its record
+// of calls, the shell's record of requests, and any SetPropW failure still
+// to come. The predefined control classes stay.
 void ResetDesktop();
 
 // --- Window properties ------------------------------------------------------
@@ -36,5 +38,44 @@ void ReserveHotKeyForAnotherProgram(UINT modifiers, UINT vk);
 // answer is true; false when nobody here has it (unregistered, or another
 // program's).
 bool PressHotKey(UINT modifiers, UINT vk);
+
+// --- The notification area --------------------------------------------------
+struct NotifyIcon {
+    HWND hWnd = nullptr;
+    UINT uID = 0;
+    UINT uFlags = 0;  // every NIF_ flag that ever set one of the members below
+    UINT uCallbackMessage = 0;
+    HICON hIcon = nullptr;
+    std::string tip;  // in the ANSI code page (UTF-8 on this host)
+};
+// The icons shown now, in the order they were added.
+std::vector<NotifyIcon> NotifyIcons();
+
+struct NotifyIconCall {
+    DWORD dwMessage = 0;
+    DWORD cbSize = 0;
+    HWND hWnd = nullptr;
+    UINT uID = 0;
+    UINT uFlags = 0;
+    UINT uCallbackMessage = 0;
+    HICON hIcon = nullptr;
+    BOOL result = FALSE;
+};
+// Every Shell_NotifyIconA call since the last reset, as made, with its answer.
+std::vector<NotifyIconCall> NotifyIconCalls();
+
+// --- The shell's verbs ------------------------------------------------------
+struct ShellExecuteRequest {
+    HWND hwnd = nullptr;
+    std::optional<std::u16string> operation;  // nullopt: the argument was NULL
+    std::optional<std::u16string> file;
+    std::optional<std::u16string> parameters;
+    std::optional<std::u16string> directory;
+    INT showCmd = 0;
+    HINSTANCE answer = nullptr;
+};
+// Every ShellExecuteW call since the last clear, oldest first.
+std::vector<ShellExecuteRequest> ShellExecuteRequests();
+void ClearShellExecuteRequests();
 
 }  // namespace host
