@@ -1,1 +1,0 @@
-// Replaced by the files of the kernel32 and advapi32 subset.
