@@ -151,6 +151,54 @@ NTSTATUS ResolveDosPath(std::u16string_view dosPath, bool caseInsensitive, HostP
     return STATUS_SUCCESS;
 }
 
+std::u16string NormalizeWin32Path(std::u16string_view path)
+{
+    constexpr std::u16string_view kLiteralPrefix = u"\\\\?\\";
+    if (path.substr(0, kLiteralPrefix.size()) == kLiteralPrefix) {
+        return std::u16string(path.substr(kLiteralPrefix.size()));
+    }
+    auto isSeparator = [](char16_t unit) { return unit == u'\\' || unit == u'/'; };
+    if (path.size() < 3 || path[1] != u':' || !isSeparator(path[2])) {
+        return std::u16string(path);
+    }
+    const bool endsInSeparator = isSeparator(path.back());
+    std::vector<std::u16string_view> segments;
+    std::size_t start = 3;
+    while (start < path.size()) {
+        std::size_t end = start;
+        while (end < path.size() && !isSeparator(path[end])) {
+            ++end;
+        }
+        const std::u16string_view segment = path.substr(start, end - start);
+        if (segment == u"..") {
+            if (!segments.empty()) {
+                segments.pop_back();
+            }
+        } else if (!segment.empty() && segment != u".") {
+            segments.push_back(segment);
+        }
+        start = end + 1;
+    }
+    if (!endsInSeparator && !segments.empty()) {
+        std::u16string_view& last = segments.back();
+        while (!last.empty() && (last.back() == u'.' || last.back() == u' ')) {
+            last.remove_suffix(1);
+        }
+        if (last.empty()) {
+            segments.pop_back();
+        }
+    }
+    std::u16string normal(path.substr(0, 2));
+    normal += u'\\';
+    for (std::size_t i = 0; i < segments.size(); ++i) {
+        normal += segments[i];
+        if (i + 1 < segments.size() || endsInSeparator) {
+            normal += u'\\';
+        }
+    }
+    return normal;
+}
+
 NTSTATUS ResolveNtPath(std::u16string_view ntPath, bool caseInsensitive, HostPath& out)
 {
     constexpr std::u16string_view kDosDevices = u"\\??\\";

@@ -28,4 +28,13 @@ NTSTATUS ResolveDosPath(std::u16string_view dosPath, bool caseInsensitive, HostP
 // ntPath: "\??\X:\..." as the kernel's object manager sees a DOS path.
 NTSTATUS ResolveNtPath(std::u16string_view ntPath, bool caseInsensitive, HostPath& out);
 
+// A Win32 file name as Windows normalises it before any file call opens it:
+// "/" becomes "\", runs of separators collapse, "." and ".." segments go
+// (never above the root), and, unless the name ends in a separator, trailing
+// dots and blanks of its last segment are removed. So "X:\dir\name...\"
+// keeps a folder's trailing dots while "X:\dir\name..." loses them. A name
+// given as "\\?\X:\..." is taken literally, without its prefix. Names
+// that do not start with a drive letter stay as they are.
+std::u16string NormalizeWin32Path(std::u16string_view path);
+
 }  // namespace host

@@ -2,13 +2,14 @@
 //
 // What Windows enforces, this enforces too: share modes between opens (also
 // across processes), the access granted at open, the caller's identity (the
-// thread's file-system user), and for unbuffered handles the rule that offsets
-// and lengths are whole sectors. Unbuffered handles use O_DIRECT; a file
+// thread's file-system user), the read-only attribute, and for unbuffered
+// handles the rule that offsets and lengths are whole sectors. Unbuffered handles use O_DIRECT; a file
 // system that refuses it makes the open fail instead of quietly buffering.
 #include "../common/dos_path.h"
 #include "../common/drive_space.h"
 #include "../common/errno_status.h"
 #include "../common/share_lock.h"
+#include "../common/stored_attributes.h"
 #include <host/utf16.h>
 #include "faults.h"
 #include "object_table.h"
@@ -372,6 +373,11 @@ extern "C" NTSTATUS NTAPI ZwCreateFile(PHANDLE FileHandle, ACCESS_MASK DesiredAc
     }
     if (plan.mustCreate && target.exists) {
         return STATUS_OBJECT_NAME_COLLISION;
+    }
+    // As on NTFS: the data of a read-only file cannot be opened for writing,
+    // whoever asks (root included).
+    if (target.exists && write && host::IsReadOnlyFile(target.path)) {
+        return STATUS_ACCESS_DENIED;
     }
 
     host::Ref<FileObject> file = host::MakeObject<FileObject>();

@@ -5,6 +5,8 @@
 #include "win32_errors.h"
 #include "win32_objects.h"
 
+#include "../common/dos_path.h"
+
 #include <host/drive_table.h>
 #include <host/utf16.h>
 #include <ntifs.h>
@@ -188,10 +190,9 @@ HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwSha
         }
         return host::OpenDeviceName(name.substr(4), dwFlagsAndAttributes);
     }
-    if (name.substr(0, 4) == u"\\\\?\\") {
-        name.remove_prefix(4);
-    }
-    return host::OpenPath(name, dwDesiredAccess, dwShareMode, dwCreationDisposition, dwFlagsAndAttributes);
+    // The name as every Win32 file call normalises it ("\\?\" names stay literal).
+    return host::OpenPath(host::NormalizeWin32Path(name), dwDesiredAccess, dwShareMode, dwCreationDisposition,
+                          dwFlagsAndAttributes);
 }
 
 BOOL WINAPI CloseHandle(HANDLE hObject)
