@@ -81,6 +81,18 @@ std::uint64_t FreeBytes(const Drive& drive)
     return static_cast<std::uint64_t>(info.f_bavail) * info.f_frsize;
 }
 
+std::uint64_t TotalBytes(const Drive& drive)
+{
+    if (drive.totalBytes) {
+        return *drive.totalBytes;
+    }
+    struct statvfs info {};
+    if (statvfs(drive.root.c_str(), &info) != 0) {
+        return 0;
+    }
+    return static_cast<std::uint64_t>(info.f_blocks) * info.f_frsize;
+}
+
 bool TryUseDriveSpace(char letter, std::uint64_t bytes)
 {
     auto slot = SlotOf(letter);
