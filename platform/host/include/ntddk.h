@@ -9,19 +9,7 @@
 // ---------------------------------------------------------------------------
 // Access rights and file constants
 // ---------------------------------------------------------------------------
-#define DELETE 0x00010000L
-#define READ_CONTROL 0x00020000L
-#define SYNCHRONIZE 0x00100000L
-#define STANDARD_RIGHTS_REQUIRED 0x000F0000L
-
-#define FILE_READ_DATA 0x0001
-#define FILE_WRITE_DATA 0x0002
-#define FILE_APPEND_DATA 0x0004
-#define FILE_READ_EA 0x0008
-#define FILE_WRITE_EA 0x0010
-#define FILE_EXECUTE 0x0020
-#define FILE_READ_ATTRIBUTES 0x0080
-#define FILE_WRITE_ATTRIBUTES 0x0100
+// The standard and file access rights come from ntdef.h.
 
 #define FILE_SUPERSEDE 0x00000000
 #define FILE_OPEN 0x00000001

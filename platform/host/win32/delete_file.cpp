@@ -1,6 +1,7 @@
 // DeleteFileW. The file is opened for deletion first, so that another open
 // that does not share deletion refuses it, as on Windows; a read-only file or
-// a folder cannot be deleted this way.
+// a folder cannot be deleted this way, nor a library that is loaded.
+#include "loaded_modules.h"
 #include "win32_errors.h"
 #include "win32_paths.h"
 
@@ -74,13 +75,17 @@ extern "C" BOOL WINAPI DeleteFileW(LPCWSTR lpFileName)
     if (host::IsHostFolder(file.host.path) || host::IsReadOnlyFile(file.host.path)) {
         return host::FailWithError(ERROR_ACCESS_DENIED);
     }
+    struct stat info {};
+    const bool known = stat(file.host.path.c_str(), &info) == 0;
+    // A loaded library's file is mapped as an image until it is freed.
+    if (known && host::IsLoadedLibraryFile(info.st_dev, info.st_ino)) {
+        return host::FailWithError(ERROR_ACCESS_DENIED);
+    }
     host::KernelFile opened;
     const NTSTATUS status = host::OpenForDeletion(file.name, opened);
     if (!NT_SUCCESS(status)) {
         return host::FailWithStatus(status);
     }
-    struct stat info {};
-    const bool known = stat(file.host.path.c_str(), &info) == 0;
     if (unlink(file.host.path.c_str()) != 0) {
         return host::FailWithStatus(host::StatusFromErrno(errno));
     }

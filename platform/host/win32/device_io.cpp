@@ -4,6 +4,7 @@
 // letter to the host folder the drive table gives it.
 #include "win32_errors.h"
 #include "win32_objects.h"
+#include "raw_volumes.h"
 
 #include "../common/dos_path.h"
 
@@ -38,8 +39,27 @@ HANDLE FailStatus(NTSTATUS status)
     return INVALID_HANDLE_VALUE;
 }
 
+constexpr DWORD kReadAccess = GENERIC_READ | GENERIC_ALL | FILE_READ_DATA;
+constexpr DWORD kWriteAccess = GENERIC_WRITE | GENERIC_ALL | FILE_WRITE_DATA | FILE_APPEND_DATA;
+
+// Whether a new handle on the volume is compatible with those open, as the
+// volume's file system checks share access on Windows: neither may want
+// what the other does not share.
+bool SharesWithOpenHandles(const Volume& volume, const DeviceFileHandle& wanted)
+{
+    for (const DeviceFileHandle* open : volume.handles) {
+        if ((wanted.reads && (open->share & FILE_SHARE_READ) == 0) ||
+            (wanted.writes && (open->share & FILE_SHARE_WRITE) == 0) ||
+            (open->reads && (wanted.share & FILE_SHARE_READ) == 0) ||
+            (open->writes && (wanted.share & FILE_SHARE_WRITE) == 0)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 // "\\.\NAME": a device, or the volume on the disk a drive letter names.
-HANDLE OpenDeviceName(std::u16string_view name, DWORD flags)
+HANDLE OpenDeviceName(std::u16string_view name, DWORD access, DWORD share, DWORD flags)
 {
     const std::u16string ntName = u"\\??\\" + std::u16string(name);
     Ref<Device> device;
@@ -66,6 +86,12 @@ HANDLE OpenDeviceName(std::u16string_view name, DWORD flags)
         if (target->lockedBy != nullptr) {
             return Fail(ERROR_ACCESS_DENIED);
         }
+        handle->reads = (access & kReadAccess) != 0;
+        handle->writes = (access & kWriteAccess) != 0;
+        handle->share = share;
+        if (!SharesWithOpenHandles(*target, *handle)) {
+            return Fail(ERROR_SHARING_VIOLATION);
+        }
         target->handles.insert(handle.Get());
         target->dismounted = false;
         handle->volume = std::move(target);
@@ -84,6 +110,7 @@ HANDLE OpenPath(std::u16string_view path, DWORD access, DWORD share, DWORD dispo
     Ref<Device> device;
     if (NT_SUCCESS(FindDevice(u"\\??\\" + std::u16string(path.substr(0, 2)), device))) {
         // The volume has no file system that could hold a file.
+        RecordRawVolumeRequest("CreateFileW", path);
         return Fail(ERROR_UNRECOGNIZED_VOLUME);
     }
     static const ULONG kDispositions[] = {0, FILE_CREATE, FILE_OVERWRITE_IF, FILE_OPEN, FILE_OPEN_IF, FILE_OVERWRITE};
@@ -188,7 +215,7 @@ HANDLE WINAPI CreateFileW(LPCWSTR lpFileName, DWORD dwDesiredAccess, DWORD dwSha
         if (dwCreationDisposition != OPEN_EXISTING) {
             return host::Fail(ERROR_INVALID_PARAMETER);
         }
-        return host::OpenDeviceName(name.substr(4), dwFlagsAndAttributes);
+        return host::OpenDeviceName(name.substr(4), dwDesiredAccess, dwShareMode, dwFlagsAndAttributes);
     }
     // The name as every Win32 file call normalises it ("\\?\" names stay literal).
     return host::OpenPath(host::NormalizeWin32Path(name), dwDesiredAccess, dwShareMode, dwCreationDisposition,
@@ -318,6 +345,9 @@ UINT WINAPI GetDriveTypeW(LPCWSTR lpRootPathName)
     if (NT_SUCCESS(host::FindDevice(ntName, device))) {
         if (device->body.DeviceType != FILE_DEVICE_DISK) {
             return DRIVE_UNKNOWN;
+        }
+        if (host::VolumeArrivalDelayed()) {
+            return DRIVE_NO_ROOT_DIR;
         }
         // A disk without a medium has no volume to show.
         host::DeviceHandle probe;

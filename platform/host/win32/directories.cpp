@@ -1,6 +1,7 @@
 // CreateDirectoryW. The name is normalised as Windows normalises it, so a
 // trailing separator keeps the trailing dots of the new folder's name.
 #include "win32_errors.h"
+#include "raw_volumes.h"
 #include "win32_paths.h"
 
 #include "../common/errno_status.h"
@@ -14,6 +15,9 @@ extern "C" BOOL WINAPI CreateDirectoryW(LPCWSTR lpPathName, LPSECURITY_ATTRIBUTE
     (void)lpSecurityAttributes;  // a new folder gets its parent's host permissions
     host::Win32File folder;
     if (const DWORD error = host::ResolveWin32File(lpPathName, folder); error != ERROR_SUCCESS) {
+        if (error == ERROR_UNRECOGNIZED_VOLUME) {
+            host::RecordRawVolumeRequest("CreateDirectoryW", folder.name);
+        }
         return host::FailWithError(error);
     }
     if (folder.host.exists) {

@@ -2,13 +2,16 @@
 // Windows path resolves through the drive table to a host file, which is
 // loaded as the host's shared object it is. A bare name is looked for in the
 // program's folder, where Windows looks first.
+#include "loaded_modules.h"
 #include "program.h"
+#include "system_libraries.h"
 #include "win32_errors.h"
 #include "win32_paths.h"
 
 #include <host/utf16.h>
 
 #include <dlfcn.h>
+#include <sys/stat.h>
 
 #include <cstdio>
 #include <map>
@@ -20,6 +23,8 @@ namespace {
 
 struct LoadedModule {
     std::u16string windowsPath;
+    dev_t device = 0;
+    ino_t inode = 0;
     unsigned loads = 0;
 };
 
@@ -78,6 +83,18 @@ DWORD CopyName(const std::u16string& name, LPWSTR buffer, DWORD size)
 
 }  // namespace
 
+bool IsLoadedLibraryFile(dev_t device, ino_t inode)
+{
+    auto& modules = TheModules();
+    std::lock_guard guard(modules.lock);
+    for (const auto& [handle, module] : modules.byHandle) {
+        if (module.device == device && module.inode == inode) {
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace host
 
 extern "C" {
@@ -87,13 +104,18 @@ HMODULE WINAPI LoadLibraryW(LPCWSTR lpLibFileName)
     if (lpLibFileName == nullptr || lpLibFileName[0] == 0) {
         return host::FailModule(ERROR_INVALID_PARAMETER);
     }
-    const std::optional<std::u16string> path = host::LibraryPath(std::u16string(host::AsUtf16(lpLibFileName)));
-    if (!path) {
-        return host::FailModule(ERROR_MOD_NOT_FOUND);
-    }
+    const std::u16string name(host::AsUtf16(lpLibFileName));
+    const std::optional<std::u16string> path = host::LibraryPath(name);
     host::Win32File file;
-    if (host::ResolveWin32File(reinterpret_cast<LPCWSTR>(path->c_str()), file) != ERROR_SUCCESS ||
+    if (!path || host::ResolveWin32File(reinterpret_cast<LPCWSTR>(path->c_str()), file) != ERROR_SUCCESS ||
         !file.host.exists || file.mustBeFolder || host::IsHostFolder(file.host.path)) {
+        // After the program's folder, the system's: the libraries the host
+        // provides itself.
+        if (name.find_first_of(u"\\/") == std::u16string::npos) {
+            if (HMODULE system = host::FindSystemLibrary(name)) {
+                return system;
+            }
+        }
         return host::FailModule(ERROR_MOD_NOT_FOUND);
     }
     void* library = dlopen(file.host.path.c_str(), RTLD_NOW | RTLD_LOCAL);
@@ -107,12 +129,24 @@ HMODULE WINAPI LoadLibraryW(LPCWSTR lpLibFileName)
     host::LoadedModule& module = modules.byHandle[library];
     if (module.loads++ == 0) {
         module.windowsPath = file.name;
+        struct stat info {};
+        if (stat(file.host.path.c_str(), &info) == 0) {
+            module.device = info.st_dev;
+            module.inode = info.st_ino;
+        }
     }
     return static_cast<HMODULE>(library);
 }
 
 FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName)
 {
+    if (FARPROC provided = nullptr;
+        reinterpret_cast<ULONG_PTR>(lpProcName) > 0xFFFF && host::SystemLibraryExport(hModule, lpProcName, provided)) {
+        if (provided == nullptr) {
+            host::FailWithError(ERROR_PROC_NOT_FOUND);
+        }
+        return provided;
+    }
     {
         auto& modules = host::TheModules();
         std::lock_guard guard(modules.lock);
@@ -136,6 +170,9 @@ FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName)
 
 BOOL WINAPI FreeLibrary(HMODULE hLibModule)
 {
+    if (host::ReleaseSystemLibrary(hLibModule)) {
+        return TRUE;
+    }
     auto& modules = host::TheModules();
     std::unique_lock guard(modules.lock);
     auto found = modules.byHandle.find(hLibModule);

@@ -22,6 +22,11 @@ public:
     DeviceHandle device;              // the file object on the target device
     std::shared_ptr<Volume> volume;   // set when opened as a volume, "\\.\S:"
     bool sectorAligned = false;       // transfers must be whole sectors
+    // What the handle may do with the volume's data and lets others do, for
+    // the volume's share check.
+    bool reads = false;
+    bool writes = false;
+    DWORD share = 0;
 
     std::mutex positionLock;
     LONGLONG position = 0;
