@@ -7,6 +7,11 @@
 #   Pellix.dll  (once built) a DLL of the same machine that exports exactly
 #               the nine SysDisk functions under their plain names and
 #               imports Windows system DLLs only, no compiler runtime DLL.
+#   tessaly.exe (once built) a GUI program of the same machine that imports
+#               Windows system DLLs only (not Pellix.dll: it binds it at run
+#               time), with a manifest asking for administrator rights,
+#               common controls 6 and dpi awareness, a version resource with
+#               the product name, and its icon in 16, 32 and 48 pixels.
 # Usage: check-binaries.sh [dist folder]; prints one line per check.
 set -uo pipefail
 
@@ -39,8 +44,8 @@ exports() {
 
 # Checks the machine, the image kind and that the file is a DLL image.
 # Returns non-zero when any check fails.
-check_image() {  # check_image <arch> <file> <subsystem number or empty>
-  local arch=$1 file=$2 subsystem=$3 headers format magic bad=0
+check_image() {  # check_image <arch> <file> <subsystem number or empty> [exe]
+  local arch=$1 file=$2 subsystem=$3 kind=${4:-dll} headers format magic bad=0
   headers=$("$(tool "$arch" objdump)" -p "$file" 2>&1) || {
     fail "$file: not a PE file ($headers)"
     return 1
@@ -57,10 +62,17 @@ check_image() {  # check_image <arch> <file> <subsystem number or empty>
     fail "$file: format '$format', magic '$magic' is not the $arch build's"
   fi
   if grep -q '^[[:space:]]*DLL$' <<<"$headers"; then
-    pass "$file: a DLL image"
-  else
+    if [ "$kind" = dll ]; then
+      pass "$file: a DLL image"
+    else
+      fail "$file: marked as a DLL image, expected a program"
+      bad=1
+    fi
+  elif [ "$kind" = dll ]; then
     fail "$file: not marked as a DLL image"
     bad=1
+  else
+    pass "$file: a program image"
   fi
   if [ -n "$subsystem" ]; then
     local actual
@@ -143,7 +155,56 @@ check_library() {  # check_library <arch> <file>
   return $bad
 }
 
+# System DLLs the manager may import besides those.
+readonly GUI_DLLS="comctl32.dll gdi32.dll ole32.dll oleaut32.dll shell32.dll shlwapi.dll"
+
+# The product name in a windres listing: Korvel多功能保险柜 as UTF-16 escapes.
+readonly PRODUCT_NAME_RC='L"Korvel\x591a\x529f\x80fd\x4fdd\x9669\x67dc"'
+
+check_manager() {  # check_manager <arch> <file>
+  local arch=$1 file=$2 bad=0 dlls dll rc size
+  check_image "$arch" "$file" 2 exe || bad=1  # Windows GUI
+
+  dlls=$(imports "$arch" "$file")
+  for dll in $dlls; do
+    if [[ " $SYSTEM_DLLS $GUI_DLLS " != *" $dll "* ]]; then
+      fail "$file: imports $dll, which is not a Windows system DLL"
+      bad=1
+    fi
+  done
+  [ $bad -eq 0 ] && pass "$file: imports $(echo $dlls)"
+
+  rc=$("$(tool "$arch" windres)" -i "$file" -O rc 2>/dev/null)
+  if grep -q 'level=""requireAdministrator""' <<<"$rc" && grep -q 'Microsoft.Windows.Common-Controls"" version=""6.0.0.0' <<<"$rc" &&
+    grep -q '<dpiAware[^>]*>true</dpiAware>' <<<"$rc"; then
+    pass "$file: manifest asks for administrator rights, common controls 6 and dpi awareness"
+  else
+    fail "$file: the manifest lacks requireAdministrator, common controls 6 or dpi awareness"
+    bad=1
+  fi
+  if grep -qF "VALUE \"ProductName\", $PRODUCT_NAME_RC" <<<"$rc"; then
+    pass "$file: ProductName Korvel多功能保险柜"
+  else
+    fail "$file: no version resource with the ProductName Korvel多功能保险柜"
+    bad=1
+  fi
+  for size in 020 040 060; do  # 16, 32 and 48 pixels, as octal escapes
+    if ! grep -qF "\"\\$size\\$size\\000\\000\", 1, 32," <<<"$rc"; then
+      fail "$file: the icon has no $((8#$size))-pixel image"
+      bad=1
+    fi
+  done
+  [ $bad -eq 0 ] && pass "$file: icon in 16, 32 and 48 pixels"
+  return $bad
+}
+
 for arch in x86 x64; do
+  manager="$dist/$arch/tessaly.exe"
+  if [ -f "$manager" ]; then
+    check_manager "$arch" "$manager"
+  else
+    fail "$manager is missing"
+  fi
   driver="$dist/$arch/Vantor.dll"
   if [ -f "$driver" ]; then
     check_driver "$arch" "$driver"
@@ -168,6 +229,14 @@ for arch in x86 x64; do
     fail "the driver check accepts the $arch library"
   fi
 done
+for arch in x86 x64; do
+  if [ -f "$dist/$arch/Pellix.dll" ] && (check_manager "$arch" "$dist/$arch/Pellix.dll") >/dev/null 2>&1; then
+    fail "the manager check accepts the $arch library"
+  fi
+done
+if [ -f "$dist/x64/tessaly.exe" ] && (check_manager x86 "$dist/x64/tessaly.exe") >/dev/null 2>&1; then
+  fail "the x86 manager check accepts the x64 manager"
+fi
 if [ -f "$dist/x64/Vantor.dll" ] && (check_driver x86 "$dist/x64/Vantor.dll") >/dev/null 2>&1; then
   fail "the x86 driver check accepts the x64 driver"
 fi

@@ -147,10 +147,12 @@ korvel_gui_screenshot() {
 # and cannot wait for a Unix program it starts (Wine 8 runs it, but hands
 # back no process handle). So it writes a request file, and this loop, on the
 # shell side, carries it out and answers with the outcome:
-#   <name>.request   "key <chord>" (xdotool's names, e.g. ctrl+alt+y) or
-#                    "shot <name>" (a PNG of the screen in SHOTS_DIR)
+#   <name>.request   "key <chord>" (xdotool's names, e.g. ctrl+alt+y),
+#                    "shot <name>" (a PNG of the screen in SHOTS_DIR) or
+#                    "drive <letter> on|off" (the letter, D to Y, made a fixed
+#                    drive of the prefix on an empty scratch folder, or not)
 #   <name>.done      "<exit status> <what was done>"
-# Only these two requests exist and their arguments are checked, so that a
+# Only these requests exist and their arguments are checked, so that a
 # request file can never run anything else.
 korvel_gui_serve_requests() {
   local shots=$1
@@ -190,6 +192,21 @@ korvel_gui_request_loop() {
             answer=${answer:-$shots/$argument.png}
           else
             status=2 answer="not a screenshot name: $argument"
+          fi
+          ;;
+        drive)
+          if [[ $argument =~ ^([D-Yd-y])\ (on|off)$ ]]; then
+            local letter=${BASH_REMATCH[1],,} link
+            link="$WINEPREFIX/dosdevices/$letter:"
+            if [ "${BASH_REMATCH[2]}" = on ]; then
+              mkdir -p "$KORVEL_GUI_DIR/drive-$letter"
+              ln -sfn "$KORVEL_GUI_DIR/drive-$letter" "$link" && answer="$letter: on $KORVEL_GUI_DIR/drive-$letter" ||
+                status=$?
+            else
+              rm -f "$link" && answer="$letter: gone" || status=$?
+            fi
+          else
+            status=2 answer="not a drive request: $argument"
           fi
           ;;
         *) status=2 answer="unknown request: $verb" ;;

@@ -108,4 +108,9 @@ std::wstring RequestFolder()
     return Ask("shot " + name, timeoutMs);
 }
 
+::testing::AssertionResult MapDriveToScratchFolder(char letter, bool mapped, DWORD timeoutMs)
+{
+    return Ask(std::string("drive ") + letter + (mapped ? " on" : " off"), timeoutMs);
+}
+
 }  // namespace gui
