@@ -60,18 +60,9 @@ void AdviceDialog::OnEvent(int controlId, FormEvent event, const EventArgs&)
     if (controlId != IDC_IMAGE2) {
         return;
     }
-    switch (event) {
-    case FormEvent::MouseDown:
-        m_Image2.SetBorderStyle(1);
-        break;
-    case FormEvent::MouseUp:
-        m_Image2.SetBorderStyle(0);
-        break;
-    case FormEvent::Click:
+    ShowPressedLook(m_Image2, event);
+    if (event == FormEvent::Click) {
         Unload();
-        break;
-    default:
-        break;
     }
 }
 

@@ -36,6 +36,10 @@ protected:
     ~ControlBinder() = default;
 };
 
+// The pressed look every picture button has: a single-line border while the
+// mouse button is held on it. Other events change nothing.
+void ShowPressedLook(PictureButton& picture, FormEvent event);
+
 class Form {
 public:
     explicit Form(Ui& ui) : m_Ui(ui) {}

@@ -95,12 +95,8 @@ void CreateVaultDialog::OnEvent(int controlId, FormEvent event, const EventArgs&
         break;
     case IDC_IMAGE2:
     case IDC_IMAGE3: {
-        PictureButton& picture = controlId == IDC_IMAGE2 ? m_Image2 : m_Image3;
-        if (event == FormEvent::MouseDown) {
-            picture.SetBorderStyle(1);
-        } else if (event == FormEvent::MouseUp) {
-            picture.SetBorderStyle(0);
-        } else if (event == FormEvent::Click) {
+        ShowPressedLook(controlId == IDC_IMAGE2 ? m_Image2 : m_Image3, event);
+        if (event == FormEvent::Click) {
             if (controlId == IDC_IMAGE2) {
                 Create();
             } else if (!m_Creating) {

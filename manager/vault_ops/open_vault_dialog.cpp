@@ -46,12 +46,8 @@ void OpenVaultDialog::OnEvent(int controlId, FormEvent event, const EventArgs& a
     if (controlId != IDC_IMAGE2 && controlId != IDC_IMAGE3) {
         return;
     }
-    PictureButton& picture = controlId == IDC_IMAGE2 ? m_Image2 : m_Image3;
-    if (event == FormEvent::MouseDown) {
-        picture.SetBorderStyle(1);
-    } else if (event == FormEvent::MouseUp) {
-        picture.SetBorderStyle(0);
-    } else if (event == FormEvent::Click) {
+    ShowPressedLook(controlId == IDC_IMAGE2 ? m_Image2 : m_Image3, event);
+    if (event == FormEvent::Click) {
         if (controlId == IDC_IMAGE2) {
             Open();
         } else {
