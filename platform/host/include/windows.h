@@ -207,23 +207,7 @@ typedef struct _SERVICE_STATUS {
 #define STARTF_FORCEOFFFEEDBACK 0x00000080
 #define STARTF_USESTDHANDLES 0x00000100
 
-// Show commands, as winuser.h spells them on Windows; a process start
-// carries one in its STARTUPINFO.
-#define SW_HIDE 0
-#define SW_SHOWNORMAL 1
-#define SW_NORMAL 1
-#define SW_SHOWMINIMIZED 2
-#define SW_SHOWMAXIMIZED 3
-#define SW_MAXIMIZE 3
-#define SW_SHOWNOACTIVATE 4
-#define SW_SHOW 5
-#define SW_MINIMIZE 6
-#define SW_SHOWMINNOACTIVE 7
-#define SW_SHOWNA 8
-#define SW_RESTORE 9
-#define SW_SHOWDEFAULT 10
-#define SW_FORCEMINIMIZE 11
-#define SW_MAX 11
+// Show commands (SW_*) come from winuser.h, which this header includes.
 
 typedef struct _FILETIME {
     DWORD dwLowDateTime;
