@@ -50,7 +50,8 @@ done
 started=$SECONDS
 korvel_wine_prefix_start
 # The prefix takes the deliverables from dist/x64; these are the ones tested.
-cp "$dist_dir"/*.dll "$dist_dir/tessaly.exe" "$KORVEL_WINE_SOFTWARE/"
+# The help file goes beside the manager, which opens it from there.
+cp "$dist_dir"/*.dll "$dist_dir/tessaly.exe" "$dist_dir/tessaly.chm" "$KORVEL_WINE_SOFTWARE/"
 korvel_gui_start
 korvel_gui_prepare_prefix
 rm -rf "$screenshots"

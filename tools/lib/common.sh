@@ -16,6 +16,7 @@ KORVEL_PACKAGES=(
   g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-tools
   wine wine64
   xvfb xauth xdotool imagemagick fonts-wqy-microhei fonts-wine locales
+  fp-utils-3.2.2
 )
 
 korvel_say() {
