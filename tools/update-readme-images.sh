@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Regenerates the README's pictures of the vault manager: runs the Wine
-# tests, which drive the real tessaly.exe and take screenshots, and keeps
-# each window cut out of its screenshot under docs/images/.
+# Regenerates the pictures of the vault manager that the README and the
+# help file show: runs the Wine tests, which drive the real tessaly.exe and
+# take screenshots, and keeps each window cut out of its screenshot under
+# docs/images/ and manager/help/images/.
 set -euo pipefail
 source "$(dirname "$0")/lib/common.sh"
 cd "$KORVEL_ROOT"
@@ -16,5 +17,6 @@ for name in main-window pop-up-menu create-dialog open-dialog change-password-di
   # The desktop is one colour: trim it away, and the task bar with it.
   convert "$shots/$name.png" -crop 1024x740+0+0 +repage -bordercolor '#28709a' -border 1 -fuzz 3% -trim \
     +repage -bordercolor white -border 8 "docs/images/$name.png"
-  echo "docs/images/$name.png"
+  cp "docs/images/$name.png" "manager/help/images/$name.png"
+  echo "docs/images/$name.png, manager/help/images/$name.png"
 done

@@ -12,6 +12,12 @@
 #               time), with a manifest asking for administrator rights,
 #               common controls 6 and dpi awareness, a version resource with
 #               the product name, and its icon in 16, 32 and 48 pixels.
+#   setup.exe   (once built) a GUI program of the same machine, importing
+#               Windows system DLLs only, with a manifest asking for
+#               administrator rights and common controls 6, and the five
+#               files it carries as "SimType" resources in Chinese (PRC);
+#               their contents are compared with dist/ by a host test
+#               (tests/setup/carried_files_test.cpp).
 # Usage: check-binaries.sh [dist folder]; prints one line per check.
 set -uo pipefail
 
@@ -198,7 +204,44 @@ check_manager() {  # check_manager <arch> <file>
   return $bad
 }
 
+check_installer() {  # check_installer <arch> <file>
+  local arch=$1 file=$2 bad=0 dlls dll rc id
+  check_image "$arch" "$file" 2 exe || bad=1  # Windows GUI
+  dlls=$(imports "$arch" "$file")
+  for dll in $dlls; do
+    if [[ " $SYSTEM_DLLS $GUI_DLLS version.dll " != *" $dll "* ]]; then
+      fail "$file: imports $dll, which is not a Windows system DLL"
+      bad=1
+    fi
+  done
+  [ $bad -eq 0 ] && pass "$file: imports $(echo $dlls)"
+  rc=$("$(tool "$arch" windres)" -i "$file" -O rc 2>/dev/null | grep -v '^  [L]\{0,1\}"')
+  # The manifest is stored as its own UTF-8 text.
+  if grep -aq 'level="requireAdministrator"' "$file" &&
+    grep -aq 'name="Microsoft.Windows.Common-Controls" version="6.0.0.0"' "$file"; then
+    pass "$file: manifest asks for administrator rights and common controls 6"
+  else
+    fail "$file: the manifest lacks requireAdministrator or common controls 6"
+    bad=1
+  fi
+  for id in 147 148 284 311 464; do
+    # Each carried file under its id, after a LANGUAGE 4, 2 (Chinese, PRC).
+    if ! awk -v id="$id" '/^LANGUAGE /{lang=$0} $1==id && $2=="\"SIMTYPE\""{if (lang ~ /^LANGUAGE 4, 2/) found=1} END{exit !found}' <<<"$rc"; then
+      fail "$file: no SimType resource $id in Chinese (PRC)"
+      bad=1
+    fi
+  done
+  [ $bad -eq 0 ] && pass "$file: carries SimType resources 147, 148, 284, 311 and 464 in Chinese (PRC)"
+  return $bad
+}
+
 for arch in x86 x64; do
+  installer="$dist/$arch/setup.exe"
+  if [ -f "$installer" ]; then
+    check_installer "$arch" "$installer"
+  else
+    echo "  --    $installer is not built yet"
+  fi
   manager="$dist/$arch/tessaly.exe"
   if [ -f "$manager" ]; then
     check_manager "$arch" "$manager"
@@ -234,6 +277,9 @@ for arch in x86 x64; do
     fail "the manager check accepts the $arch library"
   fi
 done
+if [ -f "$dist/x86/tessaly.exe" ] && (check_installer x86 "$dist/x86/tessaly.exe") >/dev/null 2>&1; then
+  fail "the installer check accepts the x86 manager"
+fi
 if [ -f "$dist/x64/tessaly.exe" ] && (check_manager x86 "$dist/x64/tessaly.exe") >/dev/null 2>&1; then
   fail "the x86 manager check accepts the x64 manager"
 fi

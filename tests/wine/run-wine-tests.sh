@@ -33,14 +33,14 @@ failed=()
 korvel_say "Static checks of the Windows binaries"
 bash "$root/tests/wine/check-binaries.sh" "$root/dist" || failed+=("static checks")
 
-programs=(vantor_wine_tests pellix_wine_tests gui_harness_selftest tessaly_wine_tests)
+programs=(vantor_wine_tests pellix_wine_tests gui_harness_selftest tessaly_wine_tests setup_wine_tests)
 for file in "${programs[@]/%/.exe}" gui_sample.exe korvel_gui_menu_reader.dll; do
   if [ ! -f "$build_dir/wine-tests/$file" ]; then
     echo "Missing $build_dir/wine-tests/$file: build the win64 preset first." >&2
     exit 1
   fi
 done
-for binary in Vantor.dll Pellix.dll tessaly.exe; do
+for binary in Vantor.dll Pellix.dll tessaly.exe setup.exe; do
   if [ ! -f "$dist_dir/$binary" ]; then
     echo "Missing $dist_dir/$binary: build the win64 preset first." >&2
     exit 1
@@ -52,6 +52,10 @@ korvel_wine_prefix_start
 # The prefix takes the deliverables from dist/x64; these are the ones tested.
 # The help file goes beside the manager, which opens it from there.
 cp "$dist_dir"/*.dll "$dist_dir/tessaly.exe" "$dist_dir/tessaly.chm" "$KORVEL_WINE_SOFTWARE/"
+# The installer is run from C:\; its tests compare what it writes with dist/x64.
+cp "$dist_dir/setup.exe" "$WINEPREFIX/drive_c/setup.exe"
+export KORVEL_DIST_X64
+KORVEL_DIST_X64=$(korvel_gui_dos_path "$dist_dir")
 korvel_gui_start
 korvel_gui_prepare_prefix
 rm -rf "$screenshots"

@@ -53,14 +53,22 @@ korvel_setup() {
   korvel_install_missing "${KORVEL_PACKAGES[@]}"
 }
 
-# Configures (when needed) and builds each preset given.
+# Configures (when needed) and builds each preset given. The installers
+# come last: each carries the driver of both Windows presets.
 korvel_build() {
-  local preset
+  local preset windows=()
   for preset in "$@"; do
     korvel_say "Building preset $preset"
     cmake --preset "$preset" -S "$KORVEL_ROOT" >/dev/null || return 1
     cmake --build --preset "$preset" || return 1
+    case $preset in win32 | win64) windows+=("$preset") ;; esac
   done
+  if [ ${#windows[@]} -eq 2 ]; then
+    for preset in "${windows[@]}"; do
+      korvel_say "Building the installer of preset $preset"
+      cmake --build --preset "$preset" --target setup || return 1
+    done
+  fi
 }
 
 # Prints each test that the last ctest run in the given build folder skipped,

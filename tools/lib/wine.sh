@@ -11,6 +11,11 @@ korvel_wine_prefix_start() {
   korvel_install_missing wine wine64 || return 1
   KORVEL_WINE_SCRATCH=$(mktemp -d "${TMPDIR:-/tmp}/korvel-wine.XXXXXX")
   export WINEPREFIX="$KORVEL_WINE_SCRATCH/prefix"
+  # Wine links the Windows desktop and documents folders to the user's home:
+  # a home of the prefix's own keeps shortcuts and menu entries that the
+  # programs under test make out of the real one.
+  export HOME="$KORVEL_WINE_SCRATCH/home"
+  mkdir -p "$HOME"
   trap korvel_wine_prefix_end EXIT
   trap 'exit 130' INT TERM
 
