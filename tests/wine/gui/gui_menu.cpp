@@ -81,15 +81,25 @@ LPARAM NextBlockNumber()
     return static_cast<LPARAM>(((GetCurrentProcessId() & 0xFFFFu) << 16) | (static_cast<DWORD>(serial) & 0xFFFFu));
 }
 
-// How many Down presses select the item at `position` in a menu that opened
-// with nothing selected.
-size_t DownPressesFor(const std::vector<MenuItem>& items, size_t position)
+std::optional<size_t> HighlightedPosition(const std::vector<MenuItem>& items)
 {
-    size_t presses = 1;
-    for (size_t i = 0; i < position; ++i) {
-        presses += items[i].separator ? 0 : 1;
+    for (size_t i = 0; i < items.size(); ++i) {
+        if (items[i].highlighted) {
+            return i;
+        }
     }
-    return presses;
+    return std::nullopt;
+}
+
+// Keys go to the thread in front; until the menu's thread is in front and in
+// its menu loop, a key would reach the window below the menu.
+bool MenuTakesKeys(HWND menuWindow)
+{
+    const DWORD thread = GetWindowThreadProcessId(menuWindow, nullptr);
+    GUITHREADINFO info{};
+    info.cbSize = sizeof(info);
+    return GetGUIThreadInfo(thread, &info) && (info.flags & GUI_INMENUMODE) != 0 &&
+           GetWindowThreadProcessId(GetForegroundWindow(), nullptr) == thread;
 }
 
 }  // namespace
@@ -180,6 +190,7 @@ bool WaitForPopupMenuGone(DWORD timeoutMs)
         item.grayed = !item.separator && (raw.state & MFS_DISABLED) != 0;
         item.checked = (raw.state & MFS_CHECKED) != 0;
         item.hasSubmenu = raw.hasSubmenu != FALSE;
+        item.highlighted = !item.separator && (raw.state & MFS_HILITE) != 0;
         items.push_back(std::move(item));
     }
     return ::testing::AssertionSuccess();
@@ -198,9 +209,28 @@ bool WaitForPopupMenuGone(DWORD timeoutMs)
         return ::testing::AssertionFailure() << "item " << position << " cannot be chosen: it is "
                                              << (items[position].separator ? "a separator" : "grayed");
     }
-    for (size_t i = DownPressesFor(items, position); i > 0; --i) {
+    if (!WaitFor([&] { return MenuTakesKeys(menuWindow); }, 5000)) {
+        return ::testing::AssertionFailure() << "the menu's program is not in front in its menu loop";
+    }
+    // Every Down moves the highlight, so more presses than items means the
+    // keys go somewhere else.
+    std::optional<size_t> at = HighlightedPosition(items);
+    for (size_t presses = 0; at != position; ++presses) {
+        if (presses > 2 * items.size()) {
+            return ::testing::AssertionFailure() << "Down never brought the highlight to item " << position;
+        }
         if (auto pressed = PressKeys({VK_DOWN}); !pressed) {
             return pressed;
+        }
+        const std::optional<size_t> before = at;
+        bool read = false;
+        WaitFor([&] {
+            read = static_cast<bool>(ReadPopupMenu(menuWindow, items));
+            at = HighlightedPosition(items);
+            return read && at != before;
+        }, 2000);
+        if (!read) {
+            return ReadPopupMenu(menuWindow, items);
         }
     }
     if (auto pressed = PressKeys({VK_RETURN}); !pressed) {
@@ -228,6 +258,9 @@ bool WaitForPopupMenuGone(DWORD timeoutMs)
 
 ::testing::AssertionResult DismissMenu(HWND menuWindow)
 {
+    if (!WaitFor([&] { return MenuTakesKeys(menuWindow); }, 5000)) {
+        return ::testing::AssertionFailure() << "the menu's program is not in front in its menu loop";
+    }
     if (auto pressed = PressKeys({VK_ESCAPE}); !pressed) {
         return pressed;
     }

@@ -22,6 +22,7 @@ struct MenuItem {
     bool grayed = false;
     bool checked = false;
     bool hasSubmenu = false;
+    bool highlighted = false;  // the item the keyboard or the pointer selected
 
     // The text as shown: "&" marks removed ("&&" is a shown "&"), the
     // accelerator text after a tab cut off.
@@ -37,9 +38,12 @@ bool WaitForPopupMenuGone(DWORD timeoutMs = kDefaultTimeoutMs);
 // through MN_GETHMENU and, inside the menu's own process, GetMenuItemInfoW.
 ::testing::AssertionResult ReadPopupMenu(HWND menuWindow, std::vector<MenuItem>& items);
 
-// Chooses the item at `position` with the arrow keys and Enter. A menu opens
-// with nothing selected; each Down goes to the next item that is not a
-// separator (grayed ones included, as in Windows).
+// Chooses the item at `position` with the arrow keys and Enter, as a person
+// would: Down, look where the highlight went, Down again until it is on the
+// item, then Enter. Each Down goes to the next item that is not a separator
+// (grayed ones included, as in Windows); a key that the menu has not taken
+// yet, or a highlight left by the pointer, therefore cannot make Enter land
+// on another item.
 ::testing::AssertionResult ChooseMenuItemAt(HWND menuWindow, size_t position);
 // Reads the menu and chooses the item whose stored or shown text is `text`.
 // Refuses a grayed item, which Enter would not choose.
