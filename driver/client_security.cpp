@@ -1,7 +1,5 @@
 #include "client_security.h"
 
-#include "framework/kpool.h"
-
 namespace {
 
 typedef NTSTATUS(NTAPI* CreateClientSecurityRoutine)(PETHREAD, PSECURITY_QUALITY_OF_SERVICE, BOOLEAN,
@@ -39,43 +37,26 @@ bool ClientSecurity::KernelCanCapture()
     return g_CreateClientSecurity != nullptr && g_ImpersonateClient != nullptr;
 }
 
-ClientSecurity::ClientSecurity() : m_Context(nullptr), m_HoldsToken(false) {}
+ClientSecurity::ClientSecurity() : m_Context(), m_HoldsToken(false) {}
 
 ClientSecurity::~ClientSecurity()
 {
-    ReleaseToken();
-    if (m_Context != nullptr) {
-        ExFreePoolWithTag(m_Context, 0);
-    }
-}
-
-void ClientSecurity::ReleaseToken()
-{
     if (m_HoldsToken) {
-        SeDeleteClientSecurity(m_Context);
-        m_HoldsToken = false;
+        SeDeleteClientSecurity(&m_Context);
     }
 }
 
 NTSTATUS ClientSecurity::CaptureCurrentThread()
 {
-    if (!KernelCanCapture()) {
+    if (!KernelCanCapture() || m_HoldsToken) {
         return STATUS_SUCCESS;
     }
-    if (m_Context == nullptr) {
-        m_Context = static_cast<PSECURITY_CLIENT_CONTEXT>(
-            ExAllocatePoolWithTag(NonPagedPool, sizeof(SECURITY_CLIENT_CONTEXT), VANTOR_POOL_TAG));
-        if (m_Context == nullptr) {
-            return STATUS_INSUFFICIENT_RESOURCES;
-        }
-    }
-    ReleaseToken();
     SECURITY_QUALITY_OF_SERVICE qos;
     qos.Length = sizeof qos;
     qos.ImpersonationLevel = SecurityImpersonation;
     qos.ContextTrackingMode = SECURITY_STATIC_TRACKING;
     qos.EffectiveOnly = FALSE;
-    const NTSTATUS status = g_CreateClientSecurity(PsGetCurrentThread(), &qos, FALSE, m_Context);
+    const NTSTATUS status = g_CreateClientSecurity(PsGetCurrentThread(), &qos, FALSE, &m_Context);
     m_HoldsToken = NT_SUCCESS(status);
     return status;
 }
@@ -83,6 +64,6 @@ NTSTATUS ClientSecurity::CaptureCurrentThread()
 void ClientSecurity::ImpersonateOnCurrentThread()
 {
     if (m_HoldsToken) {
-        g_ImpersonateClient(m_Context, nullptr);
+        g_ImpersonateClient(&m_Context, nullptr);
     }
 }

@@ -1,7 +1,8 @@
 // The driver's three private control requests: open a vault file on a unit,
 // close it, give it a new password. Each is queued at dispatch and carried
-// out by the unit's worker; an open also captures the sender's security, so
-// that the worker opens the file with the sender's rights.
+// out by the unit's worker; an open also captures the sender's security into
+// its own queue entry, so that the worker opens the file with the sender's
+// rights.
 #include "vantor_device.h"
 #include "vantor_ioctl.h"
 #include "vantor_trace.h"
@@ -36,23 +37,31 @@ bool VantorDevice::IsPrivateControl(ULONG code)
 
 NTSTATUS VantorDevice::DispatchPrivateControl(KIrp irp)
 {
+    OwnedEntry entry = MakeEntry(irp);
+    if (!entry) {
+        return STATUS_INSUFFICIENT_RESOURCES;
+    }
     if (irp.IoctlCode() == IOCTL_OPENDISKFILE) {
         // Opening the vault as anyone but its sender would hand the sender
-        // the rights of the system.
-        const NTSTATUS status = m_Client.CaptureCurrentThread();
+        // the rights of the system. The identity goes with this request
+        // alone: other opens may be queued before the worker reaches it.
+        const NTSTATUS status = entry->Sender.CaptureCurrentThread();
         if (!NT_SUCCESS(status)) {
+            entry.reset();
             return irp.Complete(status);
         }
     }
-    return Enqueue(irp);
+    return Enqueue(irp, std::move(entry));
 }
 
-NTSTATUS VantorDevice::CarryOutControl(KIrp irp)
+NTSTATUS VantorDevice::CarryOutControl(QueueEntry& entry)
 {
+    KIrp irp(entry.Irp);
     switch (irp.IoctlCode()) {
     case IOCTL_OPENDISKFILE:
-        // The worker keeps this identity until the next open replaces it.
-        m_Client.ImpersonateOnCurrentThread();
+        // The worker keeps this identity until the next open replaces it:
+        // the vault file's rights were fixed when it was opened.
+        entry.Sender.ImpersonateOnCurrentThread();
         return IOCTL_OPENDISKFILE_Handler(irp);
     case IOCTL_CLOSEDISKFILE:
         return IOCTL_CLOSEDISKFILE_Handler(irp);

@@ -76,8 +76,8 @@ VantorDevice::VantorDevice(KDeviceSetup& setup, ULONG unit)
 VantorDevice::~VantorDevice()
 {
     StopWorker();
-    // The client context, the event, the kept name and the vault file go
-    // with their members.
+    AnswerLeftovers();
+    // The event, the kept name and the vault file go with their members.
 }
 
 NTSTATUS VantorDevice::AnswerAtOnce(KIrp irp, PCSTR handler, NTSTATUS status)

@@ -60,8 +60,8 @@ void VantorDevice::WorkerLoop()
         if (m_Terminate) {
             break;
         }
-        auto* entry = static_cast<QueueEntry*>(m_Queue.RemoveHead());
-        if (entry == nullptr) {
+        OwnedEntry entry(static_cast<QueueEntry*>(m_Queue.RemoveHead()));
+        if (!entry) {
             m_WorkEvent.Reset();
             // A request queued just before the reset has lost its signal;
             // look again rather than leave it waiting for the timeout.
@@ -70,21 +70,39 @@ void VantorDevice::WorkerLoop()
             }
             continue;
         }
-        CarryOut(KIrp(entry->Irp));
-        ExFreePoolWithTag(entry, 0);
+        KIrp irp(entry->Irp);
+        const NTSTATUS status = CarryOut(*entry);
+        // The entry, and with it a captured identity, goes before the
+        // sender hears back.
+        entry.reset();
+        irp.Complete(status, NT_SUCCESS(status) ? IO_DISK_INCREMENT : IO_NO_INCREMENT);
     }
 }
 
-NTSTATUS VantorDevice::Enqueue(KIrp irp)
+void VantorDevice::AnswerLeftovers()
 {
-    auto* entry = static_cast<QueueEntry*>(ExAllocatePoolWithTag(NonPagedPool, sizeof(QueueEntry), VANTOR_POOL_TAG));
-    if (entry == nullptr) {
-        return irp.Complete(STATUS_INSUFFICIENT_RESOURCES);
+    // Windows unloads no driver with requests outstanding, so this finds
+    // nothing there; should it find any, their senders get an answer and
+    // their captured identities are released.
+    while (OwnedEntry entry{static_cast<QueueEntry*>(m_Queue.RemoveHead())}) {
+        KIrp(entry->Irp).Complete(STATUS_DELETE_PENDING);
     }
-    entry->Irp = irp.Irp();
+}
+
+VantorDevice::OwnedEntry VantorDevice::MakeEntry(KIrp irp)
+{
+    OwnedEntry entry(new QueueEntry(irp.Irp()));
+    if (!entry) {
+        irp.Complete(STATUS_INSUFFICIENT_RESOURCES);
+    }
+    return entry;
+}
+
+NTSTATUS VantorDevice::Enqueue(KIrp irp, OwnedEntry entry)
+{
     irp.Status() = STATUS_PENDING;
     irp.MarkPending();
-    m_Queue.InsertTail(entry);
+    m_Queue.InsertTail(entry.release());
     m_WorkEvent.Signal();
     return STATUS_PENDING;
 }
@@ -108,7 +126,11 @@ NTSTATUS VantorDevice::QueueTransfer(KIrp irp)
     if (irp.ReadWriteLength() == 0) {
         return irp.Complete(STATUS_SUCCESS);
     }
-    return Enqueue(irp);
+    OwnedEntry entry = MakeEntry(irp);
+    if (!entry) {
+        return STATUS_INSUFFICIENT_RESOURCES;
+    }
+    return Enqueue(irp, std::move(entry));
 }
 
 NTSTATUS VantorDevice::DeviceControl(KIrp irp)
@@ -126,8 +148,9 @@ NTSTATUS VantorDevice::DeviceControl(KIrp irp)
     return AnswerDiskQuery(irp);
 }
 
-void VantorDevice::CarryOut(KIrp irp)
+NTSTATUS VantorDevice::CarryOut(QueueEntry& entry)
 {
+    KIrp irp(entry.Irp);
     irp.Information() = 0;
     const UCHAR major = irp.MajorFunction();
     NTSTATUS status = STATUS_DRIVER_INTERNAL_ERROR;
@@ -139,7 +162,7 @@ void VantorDevice::CarryOut(KIrp irp)
         status = CarryOutTransfer(irp, true);
         break;
     case IRP_MJ_DEVICE_CONTROL:
-        status = CarryOutControl(irp);
+        status = CarryOutControl(entry);
         break;
     default:
         break;
@@ -147,7 +170,7 @@ void VantorDevice::CarryOut(KIrp irp)
     if (!NT_SUCCESS(status)) {
         g_Trace.Trace(1, "[Kestrel]---> error,func : %d,0x%x\r\n", major, status);
     }
-    irp.Complete(status, NT_SUCCESS(status) ? IO_DISK_INCREMENT : IO_NO_INCREMENT);
+    return status;
 }
 
 NTSTATUS VantorDevice::CarryOutTransfer(KIrp irp, bool write)

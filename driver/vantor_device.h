@@ -7,10 +7,12 @@
 #include "framework/kdevice.h"
 #include "framework/kdispobj.h"
 #include "framework/kevent.h"
+#include "framework/kpool.h"
 #include "framework/kqueue.h"
 #include "vault_image.h"
 
 #include <atomic>
+#include <memory>
 
 class VantorDevice : public KDevice {
 public:
@@ -28,11 +30,15 @@ public:
     NTSTATUS CleanUp(KIrp irp) override;
 
 private:
-    // A request waiting for the worker.
-    struct QueueEntry {
+    // A request waiting for the worker. An open also carries its sender's
+    // identity, released with the entry once the request is answered.
+    struct QueueEntry : KPoolAllocated<NonPagedPool> {
+        explicit QueueEntry(PIRP irp) : Irp(irp), Link() {}
         PIRP Irp;
         LIST_ENTRY Link;
+        ClientSecurity Sender;
     };
+    using OwnedEntry = std::unique_ptr<QueueEntry>;
 
     // Answered at once, with an entry and an exit trace line.
     NTSTATUS AnswerAtOnce(KIrp irp, PCSTR handler, NTSTATUS status);
@@ -43,15 +49,21 @@ private:
     static VOID NTAPI WorkerThread(PVOID context);
     void WorkerLoop();
     NTSTATUS QueueTransfer(KIrp irp);
-    NTSTATUS Enqueue(KIrp irp);
-    void CarryOut(KIrp irp);
+    // An entry for the request, or none when the pool is exhausted, in which
+    // case the request has been completed.
+    OwnedEntry MakeEntry(KIrp irp);
+    NTSTATUS Enqueue(KIrp irp, OwnedEntry entry);
+    // Requests the worker never reached, answered when the unit goes.
+    void AnswerLeftovers();
+    // The request's status; the worker completes it.
+    NTSTATUS CarryOut(QueueEntry& entry);
     NTSTATUS CarryOutTransfer(KIrp irp, bool write);
     NTSTATUS AnswerDiskQuery(KIrp irp);
 
     // The control protocol.
     static bool IsPrivateControl(ULONG code);
     NTSTATUS DispatchPrivateControl(KIrp irp);
-    NTSTATUS CarryOutControl(KIrp irp);
+    NTSTATUS CarryOutControl(QueueEntry& entry);
     NTSTATUS IOCTL_OPENDISKFILE_Handler(KIrp irp);
     NTSTATUS IOCTL_CLOSEDISKFILE_Handler(KIrp irp);
     NTSTATUS IOCTL_CHANGEPWD_Handler(KIrp irp);
@@ -61,6 +73,5 @@ private:
     std::atomic<bool> m_Terminate;
     KWaitableObject m_Worker;  // the worker's thread object, referenced
     KEvent m_WorkEvent;
-    ClientSecurity m_Client;
     KRequestQueue m_Queue;
 };

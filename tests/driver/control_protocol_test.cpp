@@ -11,7 +11,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstring>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -20,6 +23,10 @@ using korvel::test::OpenRequest;
 using korvel::test::VantorTest;
 
 constexpr std::int64_t kSize = 1 << 20;
+// Two users besides root, for opens of two senders at once. Both reach the
+// scratch place as any other user does.
+constexpr unsigned kUserA = korvel::test::kOtherUser;
+constexpr unsigned kUserB = korvel::test::kOtherUser - 1;
 
 class ControlProtocolTest : public VantorTest {
 protected:
@@ -174,24 +181,130 @@ TEST_F(ControlProtocolTest, TheVaultFileIsOpenedWithTheSendersRights)
     if (const std::string why = korvel::test::WhyTestsCannotActAsAnotherUser(); !why.empty()) {
         GTEST_SKIP() << why;
     }
-    ASSERT_EQ(mkdir(HostPath("private").c_str(), 0755), 0);  // root's, closed to others
-    ASSERT_TRUE(host::ImpersonateUser(korvel::test::kOtherUser, korvel::test::kOtherGroup));
-    const host::IoResult refused = OpenVault(m_Unit0, "private\\vault.sec", "pw", kSize);
-    const host::IoResult allowed = OpenVault(m_Unit0, "vault.sec", "pw", kSize);
-    host::RevertToSelf();
-    EXPECT_EQ(refused.status, STATUS_INVALID_PARAMETER);
-    EXPECT_FALSE(korvel::test::HostFileExists(HostPath("private/vault.sec")));
-    // The scratch folder itself is root's too: nobody may create there either.
-    EXPECT_EQ(allowed.status, STATUS_INVALID_PARAMETER);
+    // Everyone may pass through the scratch folder; each case's folder alone
+    // decides whether the other user may create the vault file in it.
+    ASSERT_EQ(chmod(m_Folder.Path().c_str(), 0755), 0);
+    struct Case {
+        const char* folder;
+        mode_t mode;  // root's folder with this mode
+        NTSTATUS status;
+    };
+    const Case cases[] = {
+        {"private", 0700, STATUS_INVALID_PARAMETER},   // closed to others
+        {"readonly", 0755, STATUS_INVALID_PARAMETER},  // others may look, not create
+        {"shared", 0777, STATUS_SUCCESS},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.folder);
+        const std::string folder = HostPath(c.folder);
+        ASSERT_EQ(mkdir(folder.c_str(), 0700), 0);
+        ASSERT_EQ(chmod(folder.c_str(), c.mode), 0);
+        ASSERT_TRUE(host::ImpersonateUser(korvel::test::kOtherUser, korvel::test::kOtherGroup));
+        const host::IoResult result = OpenVault(m_Unit0, std::string(c.folder) + "\\vault.sec", "pw", kSize);
+        host::RevertToSelf();
+        EXPECT_EQ(result.status, c.status);
+        struct stat info {};
+        const bool made = stat((folder + "/vault.sec").c_str(), &info) == 0;
+        EXPECT_EQ(made, c.status == STATUS_SUCCESS);
+        if (made) {
+            EXPECT_EQ(info.st_uid, korvel::test::kOtherUser) << "the file belongs to the user who asked";
+            EXPECT_EQ(CloseVault(m_Unit0).status, STATUS_SUCCESS);
+        }
+    }
+}
 
-    ASSERT_EQ(chmod(m_Folder.Path().c_str(), 0777), 0);
-    ASSERT_TRUE(host::ImpersonateUser(korvel::test::kOtherUser, korvel::test::kOtherGroup));
-    const host::IoResult mine = OpenVault(m_Unit0, "vault.sec", "pw", kSize);
+TEST_F(ControlProtocolTest, EachQueuedOpenIsCarriedOutWithItsOwnSendersRights)
+{
+    if (const std::string why = korvel::test::WhyTestsCannotActAsAnotherUser(); !why.empty()) {
+        GTEST_SKIP() << why;
+    }
+    // A's folder: A may create files there, B may not.
+    ASSERT_EQ(chmod(m_Folder.Path().c_str(), 0755), 0);
+    ASSERT_EQ(mkdir(HostPath("a").c_str(), 0755), 0);
+    ASSERT_EQ(chown(HostPath("a").c_str(), kUserA, kUserA), 0);
+
+    // Hold the worker inside an open of root's that fails, so that B's open
+    // and then A's are both queued, captured and waiting before it goes on.
+    host::HoldKernelCalls(host::KernelCall::ZwCreateFile, 1);
+    const OPENDISKFILE_INFO first = OpenRequest("\\??\\C:\\missing\\held.sec", "pw", kSize);
+    host::PendingIo held = host::SendDeviceIoControl(m_Unit0, IOCTL_OPENDISKFILE, &first, sizeof first, nullptr, 0);
+    ASSERT_TRUE(host::WaitForHeldCalls(host::KernelCall::ZwCreateFile, 1, 5000));
+
+    const OPENDISKFILE_INFO forB = OpenRequest("\\??\\C:\\a\\b.sec", "pw", kSize);
+    ASSERT_TRUE(host::ImpersonateUser(kUserB, kUserB));
+    host::PendingIo openB = host::SendDeviceIoControl(m_Unit0, IOCTL_OPENDISKFILE, &forB, sizeof forB, nullptr, 0);
     host::RevertToSelf();
-    EXPECT_EQ(mine.status, STATUS_SUCCESS);
+    const OPENDISKFILE_INFO forA = OpenRequest("\\??\\C:\\a\\a.sec", "pw", kSize);
+    ASSERT_TRUE(host::ImpersonateUser(kUserA, kUserA));
+    host::PendingIo openA = host::SendDeviceIoControl(m_Unit0, IOCTL_OPENDISKFILE, &forA, sizeof forA, nullptr, 0);
+    host::RevertToSelf();
+    EXPECT_FALSE(openB.Done());
+    EXPECT_FALSE(openA.Done());
+    host::ReleaseHeldCalls(host::KernelCall::ZwCreateFile);
+
+    EXPECT_EQ(held.Wait().status, STATUS_INVALID_PARAMETER);
+    EXPECT_EQ(openB.Wait().status, STATUS_INVALID_PARAMETER) << "B may not write A's folder";
+    EXPECT_FALSE(korvel::test::HostFileExists(HostPath("a/b.sec")));
+    EXPECT_EQ(openA.Wait().status, STATUS_SUCCESS);
     struct stat info {};
-    ASSERT_EQ(stat(HostPath("vault.sec").c_str(), &info), 0);
-    EXPECT_EQ(info.st_uid, korvel::test::kOtherUser) << "the file belongs to the user who asked";
+    ASSERT_EQ(stat(HostPath("a/a.sec").c_str(), &info), 0);
+    EXPECT_EQ(info.st_uid, kUserA) << "the file belongs to A, not to the last sender";
+    EXPECT_EQ(host::CapturedClientTokens(), m_TokensBefore) << "every capture went with its request";
+}
+
+TEST_F(ControlProtocolTest, OpensAndClosesFromManyThreadsReleaseEachCaptureOnce)
+{
+    ASSERT_EQ(OpenVault(m_Unit0, "zero.sec", "pw", kSize).status, STATUS_SUCCESS);
+    ASSERT_EQ(OpenVault(m_Unit1, "one.sec", "pw", kSize).status, STATUS_SUCCESS);
+    ASSERT_EQ(CloseVault(m_Unit0).status, STATUS_SUCCESS);
+    ASSERT_EQ(CloseVault(m_Unit1).status, STATUS_SUCCESS);
+    // Where the tests may change identity, half the senders are another
+    // user, so that captures of two tokens interleave.
+    const bool twoUsers = korvel::test::WhyTestsCannotActAsAnotherUser().empty();
+    if (twoUsers) {
+        ASSERT_EQ(chmod(m_Folder.Path().c_str(), 0777), 0);
+    }
+
+    constexpr int kThreads = 8;
+    constexpr int kRounds = 40;
+    std::atomic<int> mounted{0};
+    std::atomic<int> unexpected{0};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&, t] {
+            const bool other = twoUsers && t % 2 == 1;
+            if (other && !host::ImpersonateUser(korvel::test::kOtherUser, korvel::test::kOtherGroup)) {
+                unexpected++;
+                return;
+            }
+            const host::DeviceHandle& unit = (t / 2) % 2 == 0 ? m_Unit0 : m_Unit1;
+            const char* name = &unit == &m_Unit0 ? "zero.sec" : "one.sec";
+            for (int round = 0; round < kRounds; ++round) {
+                const NTSTATUS open = OpenVault(unit, name, "pw", 0).status;
+                // Refused when another sender's open got there first, or,
+                // for the other user, by the root-owned vault file.
+                if (open == STATUS_SUCCESS) {
+                    mounted++;
+                } else if (open != STATUS_INVALID_DEVICE_REQUEST && open != STATUS_INVALID_PARAMETER) {
+                    unexpected++;
+                }
+                const NTSTATUS close = CloseVault(unit).status;
+                if (close != STATUS_SUCCESS && close != STATUS_NO_MEDIA_IN_DEVICE) {
+                    unexpected++;
+                }
+            }
+            if (other) {
+                host::RevertToSelf();
+            }
+        });
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    EXPECT_EQ(unexpected, 0);
+    EXPECT_GT(mounted, 0);
+    // Every request has been answered, so no capture may be left.
+    EXPECT_EQ(host::CapturedClientTokens(), m_TokensBefore);
 }
 
 // A kernel without usable capture routines: one that lacks them, or Wine's,
@@ -231,7 +344,7 @@ TEST_F(ControlProtocolTest, AFailedCaptureFailsTheOpen)
     host::FailKernelCalls(host::KernelCall::SeCreateClientSecurity, STATUS_ACCESS_DENIED, 0, 1);
     EXPECT_EQ(OpenVault(m_Unit0, "vault.sec", "pw", kSize).status, STATUS_ACCESS_DENIED);
     EXPECT_FALSE(korvel::test::HostFileExists(HostPath("vault.sec")));
-    // The context block could not be had: the open is refused, not queued.
+    // No queue entry could be had: the open is refused, not queued.
     host::FailPoolAllocations(VANTOR_POOL_TAG, 0, 1);
     EXPECT_EQ(OpenVault(m_Unit1, "vault.sec", "pw", kSize).status, STATUS_INSUFFICIENT_RESOURCES);
     EXPECT_EQ(OpenVault(m_Unit0, "vault.sec", "pw", kSize).status, STATUS_SUCCESS);

@@ -35,6 +35,7 @@ void VantorTest::SetUp()
 {
     ScratchDriveTest::SetUp();
     m_PoolBefore = host::PoolBalanceForTag(VANTOR_POOL_TAG);
+    m_TokensBefore = host::CapturedClientTokens();
     ASSERT_EQ(Load(), STATUS_SUCCESS);
 }
 
@@ -47,6 +48,7 @@ void VantorTest::TearDown()
         EXPECT_FALSE(host::ObjectNameExists(u"\\Device\\VantorDevice" + std::u16string(1, char16_t(u'0' + unit))));
     }
     EXPECT_EQ(host::PoolBalanceForTag(VANTOR_POOL_TAG).blocks, m_PoolBefore.blocks);
+    EXPECT_EQ(host::CapturedClientTokens(), m_TokensBefore) << "a captured client identity was never released";
     ScratchDriveTest::TearDown();
 }
 

@@ -60,6 +60,7 @@ protected:
 
     host::Driver* m_Driver = nullptr;
     host::PoolBalance m_PoolBefore;
+    long m_TokensBefore = 0;
 };
 
 }  // namespace korvel::test

@@ -3,8 +3,11 @@
 #include "faults.h"
 #include "threads.h"
 
+#include <host/test_hooks.h>
+
 #include <ntifs.h>
 
+#include <atomic>
 #include <cstring>
 
 namespace {
@@ -27,7 +30,33 @@ host::Thread* ThreadFromBody(PETHREAD thread)
     return found;
 }
 
+// Client references of every token together, for the tests' gauge.
+std::atomic<long> g_ClientReferences{0};
+
+// The host hands tokens to drivers only in client security contexts, so
+// every dereference gives back one of those references. One more than was
+// handed out is a double release: on Windows the token's count would drop
+// below its holders and the kernel would fail later, somewhere else.
+void GiveBackClientReference(PACCESS_TOKEN body)
+{
+    host::Token* token = TokenFromBody(body);
+    if (token->clientReferences.fetch_sub(1) <= 0) {
+        host::BugCheck("REFERENCE_BY_POINTER", "a client token was released more often than it was captured");
+    }
+    g_ClientReferences.fetch_sub(1);
+    token->Release();
+}
+
 }  // namespace
+
+namespace host {
+
+long CapturedClientTokens()
+{
+    return g_ClientReferences.load();
+}
+
+}  // namespace host
 
 extern "C" {
 
@@ -48,6 +77,8 @@ NTSTATUS NTAPI SeCreateClientSecurity(PETHREAD ClientThread, PSECURITY_QUALITY_O
     ClientContext->SecurityQos = *ClientSecurityQos;
     ClientContext->ServerIsRemote = RemoteSession;
     ClientContext->DirectlyAccessClientToken = FALSE;
+    token->clientReferences.fetch_add(1);
+    g_ClientReferences.fetch_add(1);
     ClientContext->ClientToken = token.Detach();
     return STATUS_SUCCESS;
 }
@@ -71,12 +102,12 @@ TOKEN_TYPE NTAPI SeTokenType(PACCESS_TOKEN Token)
 
 VOID NTAPI PsDereferencePrimaryToken(PACCESS_TOKEN PrimaryToken)
 {
-    TokenFromBody(PrimaryToken)->Release();
+    GiveBackClientReference(PrimaryToken);
 }
 
 VOID NTAPI PsDereferenceImpersonationToken(PACCESS_TOKEN ImpersonationToken)
 {
-    TokenFromBody(ImpersonationToken)->Release();
+    GiveBackClientReference(ImpersonationToken);
 }
 
 }  // extern "C"

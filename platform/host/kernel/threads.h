@@ -9,6 +9,7 @@
 
 #include <sys/types.h>
 
+#include <atomic>
 #include <vector>
 
 namespace host {
@@ -26,6 +27,9 @@ public:
     gid_t group;
     std::vector<gid_t> groups;
     TOKEN_TYPE type;
+    // References handed to drivers in client security contexts and not yet
+    // given back: a driver may give back only what it was handed.
+    std::atomic<long> clientReferences{0};
 };
 
 class Thread final : public KernelObject {

@@ -33,6 +33,9 @@ void FailPoolAllocations(ULONG tag, unsigned skip, unsigned count);
 // it. False when the host cannot switch (not running as root).
 bool ImpersonateUser(unsigned user, unsigned group);
 void RevertToSelf();
+// Token references that drivers hold in client security contexts: zero
+// once every capture has been released.
+long CapturedClientTokens();
 
 // --- Kernel calls ---------------------------------------------------------
 enum class KernelCall {
