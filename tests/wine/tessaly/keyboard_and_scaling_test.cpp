@@ -77,6 +77,9 @@ TEST_F(TessalyTest, EveryDialogWorksByKeyboardAlone)
     ASSERT_TRUE(gui::WaitFor([&] { return GetForegroundWindow() == create; }, 3000));
     ASSERT_TRUE(gui::PressKeys({VK_ESCAPE}));
     ASSERT_TRUE(gui::WaitForWindowGone(create));
+    // As a person would, wait for the main window to come back to the front:
+    // a menu popped up before that would close when it does.
+    ASSERT_TRUE(gui::WaitFor([&] { return GetForegroundWindow() == m_Main; }, 3000));
 
     // The menu by keyboard, and the read-me dialog closed by Escape.
     std::vector<gui::MenuItem> items;

@@ -114,6 +114,18 @@ void TessalyTest::ExitThroughMenu()
 HWND TessalyTest::PopUpMenuByHotkey(std::vector<gui::MenuItem>& items)
 {
     m_Manager.WaitForIdle(5000);
+    // Under Wine a window's activation reaches the program later, through X;
+    // a menu popped up before it arrives would close at once. Wait until the
+    // window in front has stayed the same for a moment.
+    HWND front = GetForegroundWindow();
+    ULONGLONG since = GetTickCount64();
+    gui::WaitFor([&] {
+        if (GetForegroundWindow() != front) {
+            front = GetForegroundWindow();
+            since = GetTickCount64();
+        }
+        return GetTickCount64() - since >= 300;
+    }, 3000);
     EXPECT_TRUE(gui::PressChordThroughX("ctrl+alt+y"));
     HWND menu = gui::WaitForPopupMenu();
     if (menu == nullptr) {
