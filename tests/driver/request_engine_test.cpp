@@ -96,6 +96,45 @@ TEST_F(RequestEngineTest, ReadsStopAtTheEndOfTheFileAndFailuresAreTraced)
     EXPECT_TRUE(TraceHas("Vantor: [Kestrel]---> error,func : 4,0xc000000d\r\n"));
 }
 
+TEST_F(RequestEngineTest, ReadsGiveTheSameBytesWhereverTheCallersBufferLies)
+{
+    // Distinct bytes in every sector of the disk's first 80 KiB and its end.
+    AlignedBytes pattern(80 * 1024);
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        pattern.data()[i] = std::uint8_t(i * 7 + i / 512);
+    }
+    ASSERT_EQ(Write(m_Unit, 0, pattern).status, STATUS_SUCCESS);
+    AlignedBytes tail(512, 0x3C);
+    ASSERT_EQ(Write(m_Unit, kSize - 512, tail).status, STATUS_SUCCESS);
+    const auto file = korvel::test::ReadHostFile(HostPath("vault.sec"));
+
+    struct Case {
+        const char* label;
+        std::size_t shift;  // of the buffer from a page boundary
+        LONGLONG offset;
+        ULONG length;
+        ULONG_PTR information;
+    };
+    const Case cases[] = {
+        {"page_aligned_sector", 0, 512, 512, 512},
+        {"page_aligned_64k", 0, 4096, 64 * 1024, 64 * 1024},
+        {"sector_aligned", 512, 1024, 8192, 8192},
+        {"word_aligned", 16, 0, 4096 + 512, 4096 + 512},
+        {"page_aligned_across_the_end", 0, kSize - 512, 1024, 512},
+        {"word_aligned_across_the_end", 16, kSize - 512, 1024, 512},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        AlignedBytes buffer(4096 + c.length, 0xEE);
+        std::uint8_t* into = buffer.data() + c.shift;
+        const host::IoResult read = host::SendRead(m_Unit, into, c.length, c.offset).Wait();
+        EXPECT_EQ(read.status, STATUS_SUCCESS);
+        EXPECT_EQ(read.information, c.information);
+        EXPECT_EQ(std::vector<std::uint8_t>(into, into + read.information),
+                  FileSlice(file, std::size_t(c.offset) + 1024, read.information));
+    }
+}
+
 TEST_F(RequestEngineTest, ZeroLengthsAreAnsweredAtOnceAndUnmountedUnitsRefuse)
 {
     host::ClearDebugOutput();
@@ -159,9 +198,11 @@ TEST_F(RequestEngineTest, ResourceFailuresFailTheRequestNotTheUnit)
     host::FailKernelCalls(host::KernelCall::MmMapLockedPagesSpecifyCache, STATUS_SUCCESS, 0, 1);
     EXPECT_EQ(Write(m_Unit, 0, sector).status, STATUS_INSUFFICIENT_RESOURCES);
     EXPECT_TRUE(TraceHas("[Kestrel]---> error,func : 4,0xc000009a\r\n"));
-    // No read buffer: the entry is had, the temporary buffer is not.
+    // No read buffer: the entry is had, the temporary buffer is not. Only a
+    // caller's buffer that is not page-aligned needs one.
+    AlignedBytes page(4096 + 512);
     host::FailPoolAllocations(VANTOR_POOL_TAG, 1, 1);
-    EXPECT_EQ(Read(m_Unit, 0, sector).status, STATUS_INSUFFICIENT_RESOURCES);
+    EXPECT_EQ(host::SendRead(m_Unit, page.data() + 16, 512, 0).Wait().status, STATUS_INSUFFICIENT_RESOURCES);
     // A failing disk passes its status through.
     host::FailKernelCalls(host::KernelCall::ZwWriteFile, STATUS_IO_DEVICE_ERROR, 0, 1);
     EXPECT_EQ(Write(m_Unit, 0, sector).status, STATUS_IO_DEVICE_ERROR);
