@@ -12,6 +12,8 @@ korvel_build "${KORVEL_ALL_PRESETS[@]}"
 
 korvel_say "Benchmark: a vault through the host request path against raw unbuffered I/O"
 build/host/tools/vault_bench build/host/bench-disk 128 2
+korvel_say "Benchmark: creating, re-keying, mounting and dismounting a vault through the control library"
+build/host/tools/vault_timings build/host/timing-disk
 
 if command -v wine >/dev/null; then
   korvel_say "Tour of a vault's life under Wine, with dist/x64/Vantor.dll and dist/x64/Pellix.dll, then the manager"
