@@ -106,13 +106,11 @@ NTSTATUS VantorDevice::AnswerDiskQuery(KIrp irp)
         });
         break;
     case IOCTL_DISK_VERIFY:
-        // Nothing is read: every sector of a file verifies.
-        if (irp.IoctlInputLength() < sizeof(VERIFY_INFORMATION)) {
-            status = STATUS_INVALID_PARAMETER;
-        } else {
-            irp.Information() = static_cast<VERIFY_INFORMATION*>(irp.SystemBuffer())->Length;
-            status = STATUS_SUCCESS;
-        }
+        // Nothing is read: every sector of a file verifies. The answer
+        // carries no output: the I/O manager copies Information bytes of
+        // the system buffer back to the caller, so the verified length there
+        // would overrun both buffers for any caller that offers less room.
+        status = irp.IoctlInputLength() < sizeof(VERIFY_INFORMATION) ? STATUS_INVALID_PARAMETER : STATUS_SUCCESS;
         break;
     case IOCTL_DISK_SET_PARTITION_INFO:
         status = irp.IoctlInputLength() < 1 ? STATUS_INVALID_PARAMETER : STATUS_SUCCESS;

@@ -144,7 +144,8 @@ TEST_P(DiskQueryTest, AnswersTheRequestsWithoutARecord)
         ULONG_PTR information;
     };
     const Case cases[] = {
-        {"verify", IOCTL_DISK_VERIFY, verifyBytes, STATUS_SUCCESS, 65536},
+        // No output, whatever length it verified: see the driver.
+        {"verify", IOCTL_DISK_VERIFY, verifyBytes, STATUS_SUCCESS, 0},
         {"verify_short", IOCTL_DISK_VERIFY, std::vector<std::uint8_t>(15, 0), STATUS_INVALID_PARAMETER, 0},
         {"set_partition", IOCTL_DISK_SET_PARTITION_INFO, std::vector<std::uint8_t>(1, 7), STATUS_SUCCESS, 0},
         {"set_partition_empty", IOCTL_DISK_SET_PARTITION_INFO, {}, STATUS_INVALID_PARAMETER, 0},
@@ -168,6 +169,13 @@ TEST_P(DiskQueryTest, AnswersTheRequestsWithoutARecord)
     }
     // Answered at dispatch: the worker traces no failure.
     EXPECT_FALSE(TraceHas("[Kestrel]"));
+
+    // A verify asked with a little output room gets nothing written there.
+    std::vector<std::uint8_t> room(4, kSentinel);
+    const host::IoResult verified = Ask(IOCTL_DISK_VERIFY, verifyBytes, room);
+    EXPECT_EQ(verified.status, STATUS_SUCCESS);
+    EXPECT_EQ(verified.information, 0u);
+    EXPECT_EQ(room, std::vector<std::uint8_t>(4, kSentinel));
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, DiskQueryTest,
