@@ -82,9 +82,11 @@ int Refuse()
     return 0;
 }
 
+// Only a letter names a drive. Anything else would make a name that the
+// mounted vault could not be dismounted through again.
 bool ValidDrive(LPCWSTR drive)
 {
-    return drive != nullptr && drive[0] != 0;
+    return drive != nullptr && ((drive[0] >= L'A' && drive[0] <= L'Z') || (drive[0] >= L'a' && drive[0] <= L'z'));
 }
 
 // The letter answers to an open: something is mounted on it already.
@@ -99,9 +101,13 @@ bool LetterInUse(const VolumePath& volume)
     return true;
 }
 
+// Undoes a failed mount's letter. The caller learns why the mount failed,
+// not how the removal went: the thread's last error is kept.
 void RemoveDefinition(const VolumePath& volume)
 {
+    const DWORD failure = GetLastError();
     DefineDosDeviceW(DDD_REMOVE_DEFINITION, volume.DriveName(), nullptr);
+    SetLastError(failure);
 }
 
 // The unforced way locks the volume first, so that it fails while anyone
