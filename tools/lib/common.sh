@@ -17,6 +17,7 @@ KORVEL_PACKAGES=(
   wine wine64
   xvfb xauth xdotool imagemagick fonts-wqy-microhei fonts-wine locales
   fp-utils-3.2.2
+  clang libclang-rt-14-dev
 )
 
 korvel_say() {
@@ -87,5 +88,5 @@ korvel_explain_skips() {
   ' "$log"
 }
 
-KORVEL_ALL_PRESETS=(host host-asan host-tsan win32 win64)
-KORVEL_TEST_PRESETS=(host host-asan host-tsan)
+KORVEL_ALL_PRESETS=(host host-asan host-tsan host-fuzz win32 win64)
+KORVEL_TEST_PRESETS=(host host-asan host-tsan host-fuzz)
