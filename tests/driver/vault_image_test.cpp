@@ -423,13 +423,16 @@ TEST_F(VaultImageTest, ExhaustedPoolFailsCleanly)
 
     ASSERT_EQ(Mount(Image(), "pw", kDiskSize), STATUS_SUCCESS);
 
-    // Read: no buffer, no bytes.
+    // Read: no buffer, no bytes. Only a destination off a page boundary
+    // needs the temporary buffer; a page-aligned one is read into directly.
     host::FailPoolAllocations(VANTOR_POOL_TAG, 0, 1);
-    std::vector<std::uint8_t> out(kSector, 0xEE);
+    std::vector<std::uint8_t> storage(kSector + 2 * 4096, 0xEE);
+    std::uint8_t* out = reinterpret_cast<std::uint8_t*>(
+        (reinterpret_cast<std::uintptr_t>(storage.data()) + 4095) / 4096 * 4096 + 16);
     ULONG_PTR bytes = 0xdeadbeef;
-    EXPECT_EQ(Image().ReadData(0, kSector, out.data(), bytes), STATUS_INSUFFICIENT_RESOURCES);
+    EXPECT_EQ(Image().ReadData(0, kSector, out, bytes), STATUS_INSUFFICIENT_RESOURCES);
     EXPECT_EQ(bytes, 0u);
-    EXPECT_EQ(out, std::vector<std::uint8_t>(kSector, 0xEE));
+    EXPECT_EQ(std::vector<std::uint8_t>(out, out + kSector), std::vector<std::uint8_t>(kSector, 0xEE));
 
     // Password change: nothing written, the caller's field untouched.
     const auto before = VaultBytes();
