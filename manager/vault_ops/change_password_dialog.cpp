@@ -4,16 +4,10 @@
 #include "shell/resource.h"
 #include "shell/texts.h"
 #include "shell/ui.h"
+#include "vault_ops/new_password_rules.h"
 #include "vault_ops/texts.h"
 
 namespace tessaly {
-
-namespace {
-
-constexpr std::size_t kMaxPasswordChars = 15;
-constexpr std::size_t kMinPasswordChars = 8;
-
-}  // namespace
 
 ChangePasswordDialog::ChangePasswordDialog(Manager& manager) : Form(manager.ui), m_Manager(manager) {}
 
@@ -53,21 +47,9 @@ int ChangePasswordDialog::DefaultControl() const
 
 bool ChangePasswordDialog::Checked()
 {
-    const Text& newPassword = m_TxtPwd2.GetText();
-    const char16_t* problem = nullptr;
-    if (m_Password.GetText() != m_Manager.rememberedPassword) {
-        problem = texts::kOldPasswordWrong;
-    } else if (newPassword.size() > kMaxPasswordChars) {
-        problem = texts::kNewPasswordTooLong;
-    } else if (newPassword != m_TxtPwd3.GetText()) {
-        problem = texts::kNewPasswordsDiffer;
-    } else if (newPassword.empty() || m_TxtPwd3.GetText().empty()) {
-        problem = texts::kNewPasswordEmpty;
-    } else if (newPassword.size() < kMinPasswordChars) {
-        problem = texts::kNewPasswordTooShort;
-    } else if (Contains(newPassword, u"^")) {
-        problem = texts::kNewPasswordCaret;
-    }
+    const char16_t* problem = m_Password.GetText() != m_Manager.rememberedPassword
+                                  ? texts::kOldPasswordWrong
+                                  : NewPasswordProblem(m_TxtPwd2.GetText(), m_TxtPwd3.GetText());
     if (problem != nullptr) {
         m_Ui.ShowMessage(problem, MessageButtons::Ok);
         return false;

@@ -9,6 +9,7 @@
 #include "support/file_probe.h"
 #include "support/number_text.h"
 #include "support/program_start.h"
+#include "vault_ops/new_password_rules.h"
 #include "vault_ops/texts.h"
 #include "vault_ops/vault_drive.h"
 
@@ -18,7 +19,6 @@ namespace tessaly {
 
 namespace {
 
-constexpr int kMaxPasswordChars = 15;
 // Folders, hidden, system and read-only entries all count.
 constexpr DWORD kHolderMask = 23;
 constexpr DWORD kHolderAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;

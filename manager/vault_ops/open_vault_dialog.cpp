@@ -6,6 +6,7 @@
 #include "shell/ui.h"
 #include "support/file_probe.h"
 #include "support/program_start.h"
+#include "vault_ops/new_password_rules.h"
 #include "vault_ops/texts.h"
 #include "vault_ops/vault_drive.h"
 
@@ -13,7 +14,6 @@ namespace tessaly {
 
 namespace {
 
-constexpr std::size_t kMaxPasswordChars = 15;
 // Normal, read-only, hidden and system files; not folders.
 constexpr DWORD kVaultFileMask = 7;
 constexpr char16_t kEnter = 13;
