@@ -18,6 +18,7 @@ KORVEL_PACKAGES=(
   xvfb xauth xdotool imagemagick fonts-wqy-microhei fonts-wine locales
   fp-utils-3.2.2
   clang libclang-rt-14-dev
+  ntfs-3g
 )
 
 korvel_say() {
