@@ -73,6 +73,28 @@ for program in "${programs[@]}"; do
   fi
 done
 
+# Vaults across Linux and Wine: one made by korvel-vault opens here, and one
+# made here passes its check on Linux and is re-keyed there.
+tool="$root/build/host/linux/korvel-vault"
+cross="$build_dir/wine-tests/linux_cross_wine_tests.exe"
+if [ -x "$tool" ] && [ -f "$cross" ]; then
+  korvel_say "Vaults across Linux and Wine"
+  drive_c="$WINEPREFIX/drive_c"
+  rm -f "$drive_c/linux-made.sec" "$drive_c/wine-made.sec"
+  cross_ok=true
+  printf 'LinuxPass1\nLinuxPass1\n' | "$tool" create "$drive_c/linux-made.sec" 8M || cross_ok=false
+  export KORVEL_LINUX_VAULT='C:\linux-made.sec' KORVEL_LINUX_VAULT_PASSWORD=LinuxPass1
+  export KORVEL_WINE_VAULT='C:\wine-made.sec' KORVEL_WINE_VAULT_PASSWORD=WinePass12
+  timeout -k 10 "$time_limit" wine "$cross" --gtest_filter='LinuxCross.First*' || cross_ok=false
+  echo 'winepass12' | "$tool" check "$drive_c/wine-made.sec" || cross_ok=false
+  printf 'WinePass12\nReKeyed123\nReKeyed123\n' | "$tool" passwd "$drive_c/wine-made.sec" || cross_ok=false
+  KORVEL_REKEYED_PASSWORD=ReKeyed123 timeout -k 10 "$time_limit" wine "$cross" --gtest_filter='LinuxCross.Then*' ||
+    cross_ok=false
+  $cross_ok || failed+=("vaults across Linux and Wine")
+else
+  echo "No $tool or no $cross: the vaults across Linux and Wine are not tried (build the host and win64 presets)"
+fi
+
 korvel_gui_screenshot "$screenshots/desktop-at-the-end.png" || failed+=("the last screenshot")
 korvel_say "Screenshots of the GUI tests: $screenshots"
 ls "$screenshots"
