@@ -5,6 +5,7 @@
 #include "prompt.h"
 #include "vault_ops/new_password_rules.h"
 
+#include <host/ntfs_volume.h>
 #include <host/utf16.h>
 
 #include <sys/statvfs.h>
@@ -210,7 +211,7 @@ int Create(const std::string& file, const std::string& sizeText)
         return Fail(kError, "空间不足：需要 " + std::to_string(dataBytes + VaultImage::DataOffset) + " 字节，只有 " +
                                 std::to_string(free) + " 字节");
     }
-    if (FindMkntfs().empty()) {
+    if (host::FindMkntfs().empty()) {
         return Fail(kError, "找不到 mkntfs，请先安装：apt-get install ntfs-3g");
     }
     const auto password = NewPassword();

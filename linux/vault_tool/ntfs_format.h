@@ -1,7 +1,6 @@
 // A new vault's data area formatted as NTFS, as Windows formats the vault
-// drive: mkntfs (Debian's ntfs-3g) writes a quick-formatted volume into a
-// sparse scratch file of the same size, and the parts it wrote are copied
-// into the vault through the image's own write path.
+// drive: the host's mkntfs volume written through the image's own write
+// path.
 #pragma once
 
 #include "vault_image.h"
@@ -10,9 +9,6 @@
 #include <string>
 
 namespace vault_tool {
-
-// The mkntfs program, or an empty text when it is not installed.
-std::string FindMkntfs();
 
 // `progress` gets the share done, 0 to 100. False with `error` set when the
 // format or a write fails.

@@ -13,7 +13,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <filesystem>
+#include <unistd.h>
 
 namespace korvel::test {
 namespace {
@@ -27,7 +29,8 @@ protected:
     {
         ManagerTest::SetUp();
         host::MapDrive('C', host::Drive{m_Folder.Path(), host::DriveType::Fixed, 50ull << 30, 100ull << 30});
-        host::ProvideFormatLibrary(host::FormatScript{{50}, true});
+        // The format really writes an NTFS volume through S:, into the vault.
+        host::ProvideFormatLibrary(host::FormatScript{{}, true, true});
         LoadMainWindow();
     }
     void TearDown() override
@@ -50,6 +53,30 @@ protected:
     std::string FirstLine() const { return m_Main->List1().Count() ? U8(m_Main->List1().Item(0)) : "<empty>"; }
 
     std::string LastMessage() const { return m_Ui.messages.empty() ? "<none>" : U8(m_Ui.messages.back().text); }
+
+    // The vault's data area holds an NTFS volume with this label.
+    void ExpectNtfsVolume(const std::string& vault, const std::string& label)
+    {
+        const auto bytes = korvel::test::ReadHostFile(vault);
+        ASSERT_GT(bytes.size(), 1024u + 512u);
+        EXPECT_EQ(std::string(bytes.begin() + 1024 + 3, bytes.begin() + 1024 + 11), "NTFS    ");
+        if (access("/usr/bin/ntfsinfo", X_OK) != 0) {
+            return;  // the boot sector is all that can be seen without ntfs-3g
+        }
+        const std::string volume = HostPath("volume.img");
+        korvel::test::WriteHostFile(volume, std::vector<std::uint8_t>(bytes.begin() + 1024, bytes.end()));
+        const std::string command = "/usr/bin/ntfsinfo -m '" + volume + "' 2>&1";
+        std::string report;
+        if (FILE* pipe = popen(command.c_str(), "r")) {
+            char line[512];
+            while (std::fgets(line, sizeof line, pipe) != nullptr) {
+                report += line;
+            }
+            pclose(pipe);
+        }
+        EXPECT_NE(report.find("Volume Name: " + label), std::string::npos) << report;
+        std::filesystem::remove(volume);
+    }
 };
 
 TEST_F(VaultLifeTest, CreateCloseOpenRekeyAndExit)
@@ -69,6 +96,7 @@ TEST_F(VaultLifeTest, CreateCloseOpenRekeyAndExit)
     EXPECT_EQ(FirstLine(), "C:\\autorun.inf\\工作.sec，保险柜容量:.015625G，盘符:S:");
     ASSERT_EQ(host::FormatCalls().size(), 1u);
     EXPECT_EQ(host::FormatCalls()[0].label, u"工作");
+    ExpectNtfsVolume(HostPath("autorun.inf/工作.sec"), "工作");
 
     // Close.
     m_Main->OnEvent(IDC_COMMAND3, FormEvent::Click, {});

@@ -104,6 +104,15 @@ TEST_F(FormatDiskTest, FormatExIsCalledWithTheRequestAndItsReportsReachTheDialog
     EXPECT_EQ(m_Ui.pumps, 3);
 }
 
+TEST_F(FormatDiskTest, ARealFormatOfADriveWithoutAVolumeReportsFailure)
+{
+    host::ProvideFormatLibrary(host::FormatScript{{}, true, true});
+    EXPECT_TRUE(tessaly::FormatVolume(u"Q:", 12, u"NTFS", u"x", 1));
+    ASSERT_EQ(host::FormatCalls().size(), 1u);
+    EXPECT_EQ(U8(m_Label5.GetText()), "创建保险柜失败!");
+    host::WithdrawFormatLibrary();
+}
+
 TEST_F(FormatDiskTest, AFormatLibraryThatCannotBeBoundFormatsNothing)
 {
     EXPECT_FALSE(tessaly::FormatVolume(u"S:", 12, u"NTFS", u"x", 1));

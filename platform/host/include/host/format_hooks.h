@@ -1,8 +1,10 @@
-// Knobs of the host's stand-in for Windows' format library, fmifs.dll. The
-// host cannot format a volume, so no format library is there unless a test
-// provides one: then LoadLibraryW(L"fmifs.dll") finds it, and its FormatEx
-// records the request and reports as the script says, through the caller's
-// callback, on the caller's thread. Product code never includes this header.
+// Knobs of the host's stand-in for Windows' format library, fmifs.dll. No
+// format library is there unless a test provides one: then
+// LoadLibraryW(L"fmifs.dll") finds it, and its FormatEx records the request
+// and reports through the caller's callback, on the caller's thread. It
+// either follows a script, or really writes an NTFS volume (made by mkntfs)
+// onto the drive through its device, reporting its own progress and outcome.
+// Product code never includes this header.
 #pragma once
 
 #include <windows.h>
@@ -15,6 +17,8 @@ namespace host {
 struct FormatScript {
     std::vector<DWORD> percentages;  // progress reports, in order
     bool succeeds = true;            // the flag of the final "done" report
+    // Instead of the two above: write a real NTFS volume onto the drive.
+    bool writesVolume = false;
 };
 
 struct FormatCall {
