@@ -197,6 +197,11 @@ int Create(const std::string& file, const std::string& sizeText)
     if (dataBytes == 0) {
         return Fail(kError, "大小无效：" + sizeText + "（例如 500M 或 2G）");
     }
+    // mkntfs makes no volume below about 1.5 MiB.
+    constexpr unsigned long long kSmallest = 2ull << 20;
+    if (dataBytes < kSmallest) {
+        return Fail(kError, "大小太小：" + sizeText + "（NTFS 的保险柜至少要 2M）");
+    }
     std::error_code error;
     if (std::filesystem::exists(file, error)) {
         return Fail(kError, "文件已存在：" + file);

@@ -1,8 +1,16 @@
 #!/usr/bin/env python3
 """Writes the fuzz targets' seed corpora (corpus/<target>/), small inputs
-that reach each target's main paths. Run again after a record changes."""
+that reach each target's main paths. Run again after a record changes.
+
+Usage: make_seeds.py [path of korvel-vault]
+The vault heads come from a vault that korvel-vault makes, so that the
+password transform lives in the driver's code alone; without the tool the
+vault_header_fuzzer seeds are left as they are."""
 import os
 import struct
+import subprocess
+import sys
+import tempfile
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 
@@ -16,13 +24,14 @@ def open_record(name, password, size):
     return (struct.pack('<qB', size, 0) + utf16('\\??\\C:\\' + name, 256) + utf16(password, 16) + b'\0' * 7)
 
 
-def scrambled(password):
-    field = bytearray(utf16(password, 16))
-    total = 0
-    for i in range(32):
-        total = (total + field[i]) & 0xFF
-        field[i] = (255 - total - i) & 0xFF
-    return bytes(field)
+def vault_head(tool, password):
+    """The first 1024 bytes of a new vault made by korvel-vault."""
+    with tempfile.TemporaryDirectory() as folder:
+        path = os.path.join(folder, 'seed.sec')
+        subprocess.run([tool, 'create', path, '2M'], input=(password + '\n') * 2, text=True, check=True,
+                       stdout=subprocess.DEVNULL)
+        with open(path, 'rb') as vault:
+            return vault.read(1024)
 
 
 def write(target, name, data):
@@ -42,11 +51,12 @@ write('control_requests_fuzzer', 'change-password-unit-1', bytes([5, 0]) + utf16
 write('control_requests_fuzzer', 'short-open', bytes([0, 16]) + record[:559])
 
 # Length selector, 1024 bytes of head, 32 bytes of password field.
-head = b'\0' * 512 + scrambled('Secret') + b'\0' * 480
-write('vault_header_fuzzer', 'right-password', bytes([34]) + head + utf16('SECRET', 16))
-write('vault_header_fuzzer', 'wrong-password', bytes([35]) + head + utf16('Secre', 16))
-write('vault_header_fuzzer', 'zero-head', bytes([36]) + b'\0' * 1024 + utf16('', 16))
-write('vault_header_fuzzer', 'short-file', bytes([20]) + head + utf16('Secret', 16))
+if len(sys.argv) > 1:
+    head = vault_head(sys.argv[1], 'Secret12')
+    write('vault_header_fuzzer', 'right-password', bytes([34]) + head + utf16('SECRET12', 16))
+    write('vault_header_fuzzer', 'wrong-password', bytes([35]) + head + utf16('Secret1', 16))
+    write('vault_header_fuzzer', 'zero-head', bytes([36]) + b'\0' * 1024 + utf16('', 16))
+    write('vault_header_fuzzer', 'short-file', bytes([20]) + head + utf16('Secret12', 16))
 
 # Selector (unit, code index), output length (two bytes), input.
 for index, name in enumerate(['geometry', 'cd-geometry', 'length', 'partition', 'partition-ex', 'toc',

@@ -216,7 +216,7 @@ TEST_F(VaultToolTest, CreateRefusesSizesThatNameNothingOrDoNotFit)
     };
     const Case cases[] = {
         {"0", "大小无效"}, {"abc", "大小无效"}, {"-5M", "大小无效"}, {"12", "大小无效"}, {"10X", "大小无效"},
-        {"900000T", "空间不足"},
+        {"1M", "大小太小"}, {"900000T", "空间不足"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.size);
