@@ -5,9 +5,8 @@
 // runs, printed with its target.
 //
 // Usage: vault_timings <scratch folder that becomes drive C:>
-#include "pellix.h"
+#include "tour/host_machine.h"
 
-#include <host/drive_table.h>
 #include <host/utf16.h>
 #include <windows.h>
 
@@ -33,12 +32,6 @@ public:
 private:
     std::u16string m_Text;
 };
-
-template <class Fn>
-Fn Bind(void* library, const char* name)
-{
-    return reinterpret_cast<Fn>(dlsym(library, name));
-}
 
 // Runs `prepare` (not timed), then `operation` (timed, must return 1), then
 // `undo` (not timed), `runs` times. The median in milliseconds, or a
@@ -82,23 +75,12 @@ int main(int argc, char** argv)
         return 2;
     }
     const std::string root = std::filesystem::absolute(argv[1]).string();
-    std::filesystem::remove_all(root);
-    std::filesystem::create_directories(root + "/Software");
-    std::filesystem::create_directories(root + "/autorun.inf");
-    std::filesystem::copy_file(VANTOR_IMAGE, root + "/Software/Vantor.dll");
-    host::MapDrive('C', host::Drive{root, host::DriveType::Fixed, std::nullopt});
-
-    void* library = dlopen(PELLIX_IMAGE, RTLD_NOW | RTLD_LOCAL);
+    PellixExports pellix{};
+    void* library = PrepareHostMachine(root, pellix);
     if (library == nullptr) {
-        std::fprintf(stderr, "cannot load %s: %s\n", PELLIX_IMAGE, dlerror());
         return 1;
     }
-    const auto install = Bind<SysDiskInstallFn>(library, "SysDiskInstall");
-    const auto stop = Bind<SysDiskStopFn>(library, "SysDiskStop");
-    const auto mountEx = Bind<SysDiskMountExFn>(library, "SysDiskMountEx");
-    const auto unmountEx = Bind<SysDiskUnMountExFn>(library, "SysDiskUnMountEx");
-    const auto changePwd = Bind<SysDiskChangePWDFn>(library, "SysDiskChangePWD");
-    if (install(Wide("Vantor"), Wide("C:\\Software\\Vantor.dll"), 2) != 1) {
+    if (pellix.install(Wide("Vantor"), Wide("C:\\Software\\Vantor.dll"), 2) != 1) {
         std::fprintf(stderr, "the driver service did not start\n");
         return 1;
     }
@@ -109,7 +91,7 @@ int main(int argc, char** argv)
     const Wide drive("S");
     const std::string bigFile = root + "/autorun.inf/Big.sec";
     auto nothing = [] {};
-    auto dismount = [&] { unmountEx(drive, 1); };
+    auto dismount = [&] { pellix.unmountEx(drive, 1); };
 
     std::printf("Vault operations through the control library on the host, median of %d runs\n", kRuns);
     bool ok = true;
@@ -118,7 +100,7 @@ int main(int argc, char** argv)
                      kRuns, [&] { std::filesystem::remove(bigFile); },
                      [&] {
                          // Counted only when the file really is the vault's full length.
-                         return mountEx(0, big, 10240, Wide("Timing1"), drive) == 1 &&
+                         return pellix.mountEx(0, big, 10240, Wide("Timing1"), drive) == 1 &&
                                         std::filesystem::file_size(bigFile) == (10240ull << 20) + 1024
                                     ? 1
                                     : 0;
@@ -127,26 +109,26 @@ int main(int argc, char** argv)
                  100);
     std::filesystem::remove(bigFile);
 
-    ok &= mountEx(0, small, 64, Wide("Timing1"), drive) == 1;
+    ok &= pellix.mountEx(0, small, 64, Wide("Timing1"), drive) == 1;
     ok &= Report("change the password (SysDiskChangePWD)",
-                 MedianMs(kRuns, nothing, [&] { return changePwd(drive, Wide("Timing2")); }, nothing), 50);
-    unmountEx(drive, 1);
+                 MedianMs(kRuns, nothing, [&] { return pellix.changePwd(drive, Wide("Timing2")); }, nothing), 50);
+    pellix.unmountEx(drive, 1);
 
     ok &= Report("mount an existing vault (SysDiskMountEx)",
-                 MedianMs(kRuns, nothing, [&] { return mountEx(0, small, 0, Wide("Timing2"), drive); }, dismount),
+                 MedianMs(kRuns, nothing, [&] { return pellix.mountEx(0, small, 0, Wide("Timing2"), drive); }, dismount),
                  50);
     ok &= Report("dismount it (SysDiskUnMountEx, not forced)",
                  MedianMs(
-                     kRuns, [&] { mountEx(0, small, 0, Wide("Timing2"), drive); },
+                     kRuns, [&] { pellix.mountEx(0, small, 0, Wide("Timing2"), drive); },
                      [&] {
                          WCHAR target[256];
                          // Counted only when S: is really gone afterwards.
-                         return unmountEx(drive, 0) == 1 && QueryDosDeviceW(Wide("S:"), target, 256) == 0 ? 1 : 0;
+                         return pellix.unmountEx(drive, 0) == 1 && QueryDosDeviceW(Wide("S:"), target, 256) == 0 ? 1 : 0;
                      },
                      nothing),
                  50);
 
-    stop();
+    pellix.stop();
     dlclose(library);
     return ok ? 0 : 1;
 }

@@ -3,9 +3,8 @@
 // library is loaded and its exports bound by name.
 //
 // Usage: product_tour <scratch folder that becomes drive C:>
-#include "tour.h"
+#include "host_machine.h"
 
-#include <host/drive_table.h>
 #include <host/test_hooks.h>
 
 #include <dlfcn.h>
@@ -29,24 +28,11 @@ int main(int argc, char** argv)
         return 2;
     }
     const std::string root = std::filesystem::absolute(argv[1]).string();
-    std::filesystem::remove_all(root);
-    std::filesystem::create_directories(root + "/Software");
-    std::filesystem::create_directories(root + "/autorun.inf");
-    std::filesystem::copy_file(VANTOR_IMAGE, root + "/Software/Vantor.dll");
-    host::MapDrive('C', host::Drive{root, host::DriveType::Fixed, std::nullopt});
-
-    void* library = dlopen(PELLIX_IMAGE, RTLD_NOW | RTLD_LOCAL);
+    PellixExports pellix{};
+    void* library = PrepareHostMachine(root, pellix);
     if (library == nullptr) {
-        std::fprintf(stderr, "cannot load %s: %s\n", PELLIX_IMAGE, dlerror());
         return 1;
     }
-    const PellixExports pellix{
-        reinterpret_cast<SysDiskInstallFn>(dlsym(library, "SysDiskInstall")),
-        reinterpret_cast<SysDiskStopFn>(dlsym(library, "SysDiskStop")),
-        reinterpret_cast<SysDiskMountExFn>(dlsym(library, "SysDiskMountEx")),
-        reinterpret_cast<SysDiskUnMountExFn>(dlsym(library, "SysDiskUnMountEx")),
-        reinterpret_cast<SysDiskChangePWDFn>(dlsym(library, "SysDiskChangePWD")),
-    };
     std::printf("(drive C: is %s)\n", root.c_str());
     const int result = RunTour(pellix, TourSetting{"the host", false, DebuggerOutput});
     dlclose(library);
