@@ -1,5 +1,7 @@
 #include "setup/win32_installer_system.h"
 
+#include "support/com_objects.h"
+
 #include <objbase.h>
 #include <shlobj.h>
 #include <shellapi.h>
@@ -52,43 +54,8 @@ private:
     HANDLE m_Handle;
 };
 
-// COM for one shortcut.
-class ComApartment {
-public:
-    ComApartment() : m_Result(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-    ~ComApartment()
-    {
-        if (SUCCEEDED(m_Result)) {
-            CoUninitialize();
-        }
-    }
-    ComApartment(const ComApartment&) = delete;
-    ComApartment& operator=(const ComApartment&) = delete;
-
-private:
-    HRESULT m_Result;
-};
-
-template <class Interface>
-class ComRef {
-public:
-    ComRef() = default;
-    ~ComRef()
-    {
-        if (m_Object != nullptr) {
-            m_Object->Release();
-        }
-    }
-    ComRef(const ComRef&) = delete;
-    ComRef& operator=(const ComRef&) = delete;
-
-    void** Receive() { return reinterpret_cast<void**>(&m_Object); }
-    Interface* operator->() const { return m_Object; }
-    explicit operator bool() const { return m_Object != nullptr; }
-
-private:
-    Interface* m_Object = nullptr;
-};
+using tessaly::ComApartment;
+using tessaly::ComRef;
 
 }  // namespace
 

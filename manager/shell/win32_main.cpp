@@ -4,28 +4,12 @@
 #include "shell/resource.h"
 #include "shell/startup.h"
 #include "shell/win32_ui.h"
+#include "support/com_objects.h"
 
 #include <commctrl.h>
 #include <objbase.h>
 
 namespace {
-
-// COM for this thread, for the shell's window list.
-class ComApartment {
-public:
-    ComApartment() : m_Result(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
-    ~ComApartment()
-    {
-        if (SUCCEEDED(m_Result)) {
-            CoUninitialize();
-        }
-    }
-    ComApartment(const ComApartment&) = delete;
-    ComApartment& operator=(const ComApartment&) = delete;
-
-private:
-    HRESULT m_Result;
-};
 
 HICON LoadProgramIcon(HINSTANCE instance, int metricX, int metricY)
 {

@@ -1,5 +1,6 @@
 #include "support/explorer_address.h"
 
+#include "support/com_objects.h"
 #include "support/window_address.h"
 
 #include <exdisp.h>
@@ -9,29 +10,6 @@
 namespace tessaly {
 
 namespace {
-
-// One reference to a COM object, released when it goes.
-template <class Interface>
-class ComRef {
-public:
-    ComRef() = default;
-    ~ComRef()
-    {
-        if (m_Object != nullptr) {
-            m_Object->Release();
-        }
-    }
-    ComRef(const ComRef&) = delete;
-    ComRef& operator=(const ComRef&) = delete;
-
-    void** Receive() { return reinterpret_cast<void**>(&m_Object); }
-    Interface** ReceiveTyped() { return &m_Object; }
-    Interface* operator->() const { return m_Object; }
-    explicit operator bool() const { return m_Object != nullptr; }
-
-private:
-    Interface* m_Object = nullptr;
-};
 
 class OwnedBstr {
 public:
