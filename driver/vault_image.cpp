@@ -30,15 +30,6 @@ bool HasTerminator(const WCHAR (&text)[PasswordChars])
     return false;
 }
 
-bool HasTerminator(const VaultImage::PasswordField& field)
-{
-    WCHAR text[PasswordChars];
-    RtlCopyMemory(text, field, sizeof text);
-    const bool terminated = HasTerminator(text);
-    RtlSecureZeroMemory(text, sizeof text);
-    return terminated;
-}
-
 // Letter case does not matter, as for Windows passwords.
 bool PasswordsMatch(const VaultImage::PasswordField& supplied, const VaultImage::PasswordField& stored)
 {
@@ -53,6 +44,15 @@ bool PasswordsMatch(const VaultImage::PasswordField& supplied, const VaultImage:
 }
 
 }  // namespace
+
+bool VaultImage::HoldsTerminatedText(const PasswordField& field)
+{
+    WCHAR text[PasswordChars];
+    RtlCopyMemory(text, field, sizeof text);
+    const bool terminated = HasTerminator(text);
+    RtlSecureZeroMemory(text, sizeof text);
+    return terminated;
+}
 
 void VaultImage::EncodePassword(PasswordField& field)
 {
@@ -78,7 +78,7 @@ VaultImage::VaultImage() : m_DiskSize(0), m_Mounted(false) {}
 NTSTATUS VaultImage::Mount(PCWSTR path, PasswordField& password, ULONGLONG requestedSize)
 {
     // A new vault given such a password could never be opened again.
-    if (!HasTerminator(password)) {
+    if (!HoldsTerminatedText(password)) {
         return STATUS_INVALID_PARAMETER;
     }
     KPoolBlock header(NonPagedPool, HeaderBlockBytes);
@@ -210,7 +210,7 @@ NTSTATUS VaultImage::ChangePassword(PasswordField& newPassword)
         return STATUS_NO_MEDIA_IN_DEVICE;
     }
     // Stored, such a password would lock the vault for good.
-    if (!HasTerminator(newPassword)) {
+    if (!HoldsTerminatedText(newPassword)) {
         return STATUS_INVALID_PARAMETER;
     }
     KPoolBlock block(NonPagedPool, HeaderBlockBytes);

@@ -27,6 +27,9 @@ public:
     // standing in the file as plain text. Each undoes the other.
     static void EncodePassword(PasswordField& field);
     static void DecodePassword(PasswordField& field);
+    // Whether a plain field holds a text whose NUL lies within the field; one
+    // without is no password at all and matches nothing.
+    static bool HoldsTerminatedText(const PasswordField& field);
 
     VaultImage();
 

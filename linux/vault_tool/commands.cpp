@@ -58,10 +58,7 @@ std::string HeadProblem(const std::string& file, unsigned long long length)
     VaultImage::PasswordField field;
     std::memcpy(field, head.data() + VaultImage::HeaderOffset, sizeof field);
     VaultImage::DecodePassword(field);
-    bool terminated = false;
-    for (std::size_t i = 0; i + 1 < sizeof field; i += 2) {
-        terminated = terminated || (field[i] == 0 && field[i + 1] == 0);
-    }
+    const bool terminated = VaultImage::HoldsTerminatedText(field);
     std::memset(field, 0, sizeof field);
     return terminated ? std::string() : "密码区解不出以 NUL 结尾的文本";
 }

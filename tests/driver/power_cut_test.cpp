@@ -418,11 +418,7 @@ bool PowerCutTest::CheckFile(const RoundPlan& plan, RoundState& state)
     VaultImage::PasswordField stored;
     std::memcpy(stored, file.data() + 512, sizeof stored);
     VaultImage::DecodePassword(stored);
-    bool terminated = false;
-    for (std::size_t unit = 0; unit < sizeof stored; unit += 2) {
-        terminated = terminated || (stored[unit] == 0 && stored[unit + 1] == 0);
-    }
-    if (!terminated) {
+    if (!VaultImage::HoldsTerminatedText(stored)) {
         ADD_FAILURE() << "the password field decodes to no NUL-terminated text";
         good = false;
     }
