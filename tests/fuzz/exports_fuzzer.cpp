@@ -164,11 +164,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     // Whatever a mount made, except the base vault and the driver.
     ClearScratch({"Software", "autorun.inf"});
-    std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(ScratchRoot() + "/autorun.inf", error)) {
-        if (entry.path().filename() != "base.sec") {
-            std::filesystem::remove_all(entry.path(), error);
-        }
-    }
+    ClearScratch({"base.sec"}, "autorun.inf");
     return 0;
 }

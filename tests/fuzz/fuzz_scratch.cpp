@@ -27,10 +27,11 @@ const std::string& ScratchRoot()
     return root;
 }
 
-void ClearScratch(std::initializer_list<const char*> keep)
+void ClearScratch(std::initializer_list<const char*> keep, const std::string& folder)
 {
     std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(ScratchRoot(), error)) {
+    const std::string where = folder.empty() ? ScratchRoot() : ScratchRoot() + "/" + folder;
+    for (const auto& entry : std::filesystem::directory_iterator(where, error)) {
         bool kept = false;
         for (const char* name : keep) {
             kept = kept || entry.path().filename() == name;

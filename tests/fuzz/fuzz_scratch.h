@@ -16,8 +16,9 @@ namespace korvel::fuzz {
 // A fresh folder of this process, mapped as drive C:.
 const std::string& ScratchRoot();
 
-// Removes everything under C:\ except the names given (at the top level).
-void ClearScratch(std::initializer_list<const char*> keep = {});
+// Removes everything in C:\<folder> (C:\ itself by default) except the
+// names given.
+void ClearScratch(std::initializer_list<const char*> keep = {}, const std::string& folder = "");
 
 // The driver loaded from its host image, and its two units opened.
 struct LoadedDriver {
