@@ -1,7 +1,10 @@
 #include "commands.h"
 
 #include "host_vault.h"
+#include "mount_holder.h"
+#include "mount_table.h"
 #include "ntfs_format.h"
+#include "programs.h"
 #include "prompt.h"
 #include "vault_ops/new_password_rules.h"
 
@@ -89,6 +92,71 @@ std::optional<std::string> NewPassword()
     return first;
 }
 
+std::string InUseMessage(const std::string& file)
+{
+    return "保险柜文件正被使用（已挂载，或被其他程序打开）：" + file;
+}
+
+// What stands in the way of mounting at `folder`; empty when nothing does.
+std::string FolderProblem(const std::string& folder)
+{
+    std::error_code error;
+    if (!std::filesystem::exists(folder, error)) {
+        return "找不到文件夹：" + folder;
+    }
+    if (!std::filesystem::is_directory(folder, error)) {
+        return "不是文件夹：" + folder;
+    }
+    const std::string resolved = std::filesystem::canonical(folder, error).string();
+    if (IsMountPoint(resolved)) {
+        return "文件夹上已经挂载了别的文件系统：" + folder;
+    }
+    if (!std::filesystem::is_empty(folder, error) || error) {
+        return "文件夹不是空的：" + folder;
+    }
+    return {};
+}
+
+// How the data area will reach ntfs-3g here, or what is missing.
+std::string PlanMount(bool viaFuse, MountPlan& plan)
+{
+    plan.ntfs3g = FindProgram("ntfs-3g");
+    if (plan.ntfs3g.empty()) {
+        return "找不到 ntfs-3g，请先安装：apt-get install ntfs-3g";
+    }
+    const bool root = geteuid() == 0;
+    plan.losetup = FindProgram("losetup");
+    plan.viaLoop = root && !viaFuse && !plan.losetup.empty() && access("/dev/loop-control", R_OK | W_OK) == 0;
+    if (plan.viaLoop) {
+        plan.unmounter = FindProgram("umount");
+        return plan.unmounter.empty() ? "找不到 umount，请先安装：apt-get install mount" : std::string();
+    }
+    if (access("/dev/fuse", F_OK) != 0) {
+        return "无法使用 FUSE：没有 /dev/fuse（请安装 fuse3：apt-get install fuse3，并加载 fuse 内核模块）";
+    }
+    if (access("/dev/fuse", R_OK | W_OK) != 0) {
+        return "无法使用 FUSE：没有使用 /dev/fuse 的权限（请让管理员开放 /dev/fuse，或以 root 身份挂载）";
+    }
+    plan.unmounter = FindProgram(root ? "umount" : "fusermount3");
+    if (plan.unmounter.empty()) {
+        return root ? "找不到 umount，请先安装：apt-get install mount"
+                    : "找不到 fusermount3，请先安装 FUSE：apt-get install fuse3";
+    }
+    return {};
+}
+
+// Waits until the holder of a mount has let go of its vault file.
+bool AwaitRelease(const std::string& folder, pid_t holder)
+{
+    for (int tick = 0; tick < 1200; ++tick) {
+        if (!LoadRecord(folder) || !ProcessRuns(holder)) {
+            return true;
+        }
+        usleep(50 * 1000);
+    }
+    return false;
+}
+
 void ShowProgress(int percent)
 {
     if (isatty(STDERR_FILENO)) {
@@ -154,7 +222,7 @@ int Check(const std::string& file)
     }
     HostVault vault(file);
     if (!NT_SUCCESS(vault.Open(*password, 0))) {
-        return Fail(kRefused, "密码不正确");
+        return vault.InUse() ? Fail(kError, InUseMessage(file)) : Fail(kRefused, "密码不正确");
     }
     std::puts("密码正确");
     return kDone;
@@ -171,7 +239,7 @@ int ChangePassword(const std::string& file)
     }
     HostVault vault(file);
     if (!NT_SUCCESS(vault.Open(*old, 0))) {
-        return Fail(kRefused, "旧密码不正确");
+        return vault.InUse() ? Fail(kError, InUseMessage(file)) : Fail(kRefused, "旧密码不正确");
     }
     const auto fresh = NewPassword();
     if (!fresh) {
@@ -243,6 +311,61 @@ int Create(const std::string& file, const std::string& sizeText)
         return kError;
     }
     std::printf("已建立保险柜：%s（%s，NTFS）\n", file.c_str(), sizeText.c_str());
+    return kDone;
+}
+
+int Mount(const std::string& file, const std::string& folder, bool viaFuse)
+{
+    if (const int status = RequireVault(file); status != kDone) {
+        return status;
+    }
+    if (const std::string problem = FolderProblem(folder); !problem.empty()) {
+        return Fail(kError, problem);
+    }
+    MountPlan plan;
+    if (const std::string missing = PlanMount(viaFuse, plan); !missing.empty()) {
+        return Fail(kError, missing);
+    }
+    std::error_code error;
+    plan.vault = std::filesystem::absolute(file, error).lexically_normal().string();
+    plan.folder = std::filesystem::canonical(folder, error).string();
+    auto password = AskSecret("密码：");
+    if (!password) {
+        return Fail(kError, "没有输入密码");
+    }
+    return MountInBackground(plan, *password);
+}
+
+int Unmount(const std::string& folder)
+{
+    std::error_code error;
+    const std::string resolved = std::filesystem::canonical(folder, error).string();
+    if (error) {
+        return Fail(kError, "找不到文件夹：" + folder);
+    }
+    const auto record = LoadRecord(resolved);
+    if (!record || !ProcessRuns(record->holder)) {
+        if (record) {
+            RemoveRecord(resolved);
+        }
+        return Fail(kError, IsMountPoint(resolved) ? "这里挂载的不是本工具挂载的保险柜：" + folder
+                                                   : "这里没有挂载保险柜：" + folder);
+    }
+    if (IsMountPoint(resolved)) {
+        const std::string unmounter = FindProgram(geteuid() == 0 ? "umount" : "fusermount3");
+        if (unmounter.empty()) {
+            return Fail(kError, geteuid() == 0 ? "找不到 umount" : "找不到 fusermount3，请先安装 FUSE：apt-get install fuse3");
+        }
+        const ProgramOutcome done = RunProgram(UnmountCommand(unmounter, resolved));
+        if (done.exitCode != 0) {
+            return Fail(kError, "无法卸载 " + folder + "（其中的文件还在使用中？）：" +
+                                    done.output.substr(0, done.output.find('\n')));
+        }
+    }
+    if (!AwaitRelease(resolved, record->holder)) {
+        return Fail(kError, "已卸载，但保险柜文件仍未释放：" + record->vault);
+    }
+    std::printf("已卸载：%s（%s）\n", folder.c_str(), record->vault.c_str());
     return kDone;
 }
 

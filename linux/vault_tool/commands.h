@@ -11,6 +11,9 @@ int Info(const std::string& file);
 int Check(const std::string& file);
 int Create(const std::string& file, const std::string& sizeText);
 int ChangePassword(const std::string& file);
+// `viaFuse` takes the FUSE file even where a loop device would serve.
+int Mount(const std::string& file, const std::string& folder, bool viaFuse);
+int Unmount(const std::string& folder);
 
 // "500M", "2G", "1.5G", "64K": bytes, whole 512-byte sectors; 0 for a text
 // that names no size.

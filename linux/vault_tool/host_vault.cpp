@@ -1,5 +1,7 @@
 #include "host_vault.h"
 
+#include "framework/kfile.h"
+
 #include <host/drive_table.h>
 #include <host/utf16.h>
 
@@ -48,6 +50,18 @@ NTSTATUS HostVault::Open(const std::string& password, unsigned long long newData
     const NTSTATUS status = m_Image.Mount(reinterpret_cast<PCWSTR>(m_NtName.c_str()), field, newDataBytes);
     std::memset(field, 0, sizeof field);
     return status;
+}
+
+bool HostVault::InUse() const
+{
+    // Shares everything and asks only to read: only a holder that shares
+    // nothing refuses it.
+    KFileHandle probe;
+    const NTSTATUS status =
+        probe.Open(reinterpret_cast<PCWSTR>(m_NtName.c_str()), FILE_READ_DATA | SYNCHRONIZE, OBJ_CASE_INSENSITIVE,
+                   FILE_ATTRIBUTE_NORMAL, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, FILE_OPEN,
+                   FILE_NON_DIRECTORY_FILE | FILE_SYNCHRONOUS_IO_NONALERT);
+    return status == STATUS_SHARING_VIOLATION;
 }
 
 }  // namespace vault_tool

@@ -23,6 +23,10 @@ public:
     // `newDataBytes` bytes, as the driver makes one.
     NTSTATUS Open(const std::string& password, unsigned long long newDataBytes);
     VaultImage& Image() { return m_Image; }
+    // Whether another open holds the file without sharing it: a mounted
+    // vault, here or under the driver. Asked after a refused Open, which
+    // tells a wrong password from a held file no better than the driver.
+    bool InUse() const;
 
 private:
     std::u16string m_NtName;

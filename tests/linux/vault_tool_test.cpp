@@ -1,94 +1,21 @@
-// korvel-vault as a person uses it: the program run with its arguments,
-// passwords on standard input, its exit status and its one-line messages.
-// Every refusal leaves the vault file as it was, byte for byte.
-#include "support/scratch_drive.h"
+// korvel-vault's info, check, create and passwd. Every refusal leaves the
+// vault file as it was, byte for byte.
+#include "tool_fixture.h"
 
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <functional>
-#include <sstream>
 #include <string>
 #include <vector>
 
 namespace {
 
 using korvel::test::ReadHostFile;
-using korvel::test::ScratchFolder;
+using korvel::test::ToolOutcome;
+using korvel::test::VaultToolTest;
 using korvel::test::WriteHostFile;
-
-struct Outcome {
-    int exitCode = -1;
-    std::string out;
-    std::string err;
-};
-
-std::string Quoted(const std::string& text)
-{
-    std::string quoted = "'";
-    for (char c : text) {
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    }
-    return quoted + "'";
-}
-
-std::string Slurp(const std::string& path)
-{
-    std::ifstream in(path);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
-
-bool MkntfsInstalled()
-{
-    for (const char* folder : {"/usr/sbin", "/sbin", "/usr/bin", "/bin"}) {
-        if (access((std::string(folder) + "/mkntfs").c_str(), X_OK) == 0) {
-            return true;
-        }
-    }
-    return false;
-}
-
-class VaultToolTest : public ::testing::Test {
-protected:
-    std::string Path(const std::string& name) const { return m_Folder.Path() + "/" + name; }
-
-    // Runs the tool with `arguments`, `input` on its standard input.
-    Outcome Run(const std::vector<std::string>& arguments, const std::string& input = "")
-    {
-        WriteHostFile(Path("stdin"), std::vector<std::uint8_t>(input.begin(), input.end()));
-        std::string command = Quoted(KORVEL_VAULT_TOOL);
-        for (const std::string& argument : arguments) {
-            command += " " + Quoted(argument);
-        }
-        command += " <" + Quoted(Path("stdin")) + " >" + Quoted(Path("stdout")) + " 2>" + Quoted(Path("stderr"));
-        const int status = std::system(command.c_str());
-        Outcome outcome;
-        outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        outcome.out = Slurp(Path("stdout"));
-        outcome.err = Slurp(Path("stderr"));
-        return outcome;
-    }
-
-    // A fresh vault of 8 MiB with `password`.
-    void MakeVault(const std::string& name, const std::string& password)
-    {
-        if (!MkntfsInstalled()) {
-            GTEST_SKIP() << "mkntfs is not installed (Debian package ntfs-3g)";
-        }
-        const Outcome made = Run({"create", Path(name), "8M"}, password + "\n" + password + "\n");
-        ASSERT_EQ(made.exitCode, 0) << made.err;
-    }
-
-    ScratchFolder m_Folder;
-};
 
 TEST_F(VaultToolTest, CreateMakesAnNtfsVaultThatOpensWithItsPasswordInAnyCase)
 {
@@ -104,7 +31,7 @@ TEST_F(VaultToolTest, CreateMakesAnNtfsVaultThatOpensWithItsPasswordInAnyCase)
     EXPECT_EQ(bytes[1024 + 510], 0x55);
     EXPECT_EQ(bytes[1024 + 511], 0xAA);
 
-    const Outcome info = Run({"info", Path("工作 资料.sec")});
+    const ToolOutcome info = Run({"info", Path("工作 资料.sec")});
     EXPECT_EQ(info.exitCode, 0) << info.err;
     EXPECT_NE(info.out.find("数据区：8388608 字节"), std::string::npos) << info.out;
     EXPECT_NE(info.out.find("文件头：正常"), std::string::npos) << info.out;
@@ -121,7 +48,7 @@ TEST_F(VaultToolTest, PasswdRewritesOnlyThePasswordField)
         return;
     }
     const auto before = ReadHostFile(Path("v.sec"));
-    const Outcome changed = Run({"passwd", Path("v.sec")}, "oldpass123\nNewPass456\nNewPass456\n");
+    const ToolOutcome changed = Run({"passwd", Path("v.sec")}, "oldpass123\nNewPass456\nNewPass456\n");
     ASSERT_EQ(changed.exitCode, 0) << changed.err;
     const auto after = ReadHostFile(Path("v.sec"));
     ASSERT_EQ(after.size(), before.size());
@@ -162,7 +89,7 @@ TEST_F(VaultToolTest, RefusalsSayWhyAndLeaveTheVaultAsItWas)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
         const auto before = ReadHostFile(vault);
-        const Outcome outcome = Run(c.arguments, c.input);
+        const ToolOutcome outcome = Run(c.arguments, c.input);
         EXPECT_EQ(outcome.exitCode, c.exitCode);
         EXPECT_NE(outcome.err.find(c.message), std::string::npos) << outcome.err;
         EXPECT_EQ(ReadHostFile(vault), before);
@@ -195,7 +122,7 @@ TEST_F(VaultToolTest, FilesThatAreNotVaultsAreNamedAsSuch)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
-        const Outcome outcome = Run(c.arguments, "Abcdefgh1\nNewPass456\nNewPass456\n");
+        const ToolOutcome outcome = Run(c.arguments, "Abcdefgh1\nNewPass456\nNewPass456\n");
         EXPECT_EQ(outcome.exitCode, c.exitCode);
         EXPECT_NE(outcome.err.find(c.message), std::string::npos) << outcome.err;
     }
@@ -203,7 +130,7 @@ TEST_F(VaultToolTest, FilesThatAreNotVaultsAreNamedAsSuch)
     EXPECT_EQ(ReadHostFile(Path("short.sec")), std::vector<std::uint8_t>(700, 0));
     EXPECT_FALSE(std::filesystem::exists(Path("none.sec"))) << "no check made a file";
 
-    const Outcome info = Run({"info", Path("junk.sec")});
+    const ToolOutcome info = Run({"info", Path("junk.sec")});
     EXPECT_EQ(info.exitCode, 1);
     EXPECT_NE(info.out.find("文件头：异常"), std::string::npos) << info.out;
 }
@@ -220,13 +147,13 @@ TEST_F(VaultToolTest, CreateRefusesSizesThatNameNothingOrDoNotFit)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.size);
-        const Outcome outcome = Run({"create", Path("new.sec"), c.size}, "Abcdefgh1\nAbcdefgh1\n");
+        const ToolOutcome outcome = Run({"create", Path("new.sec"), c.size}, "Abcdefgh1\nAbcdefgh1\n");
         EXPECT_EQ(outcome.exitCode, 2);
         EXPECT_NE(outcome.err.find(c.message), std::string::npos) << outcome.err;
         EXPECT_FALSE(std::filesystem::exists(Path("new.sec")));
     }
     // A new password that breaks a rule makes no file either.
-    const Outcome weak = Run({"create", Path("new.sec"), "8M"}, "short\nshort\n");
+    const ToolOutcome weak = Run({"create", Path("new.sec"), "8M"}, "short\nshort\n");
     EXPECT_EQ(weak.exitCode, 1);
     EXPECT_FALSE(std::filesystem::exists(Path("new.sec")));
 }

@@ -18,7 +18,7 @@ KORVEL_PACKAGES=(
   xvfb xauth xdotool imagemagick fonts-wqy-microhei fonts-wine locales
   fp-utils-3.2.2
   clang libclang-rt-14-dev
-  ntfs-3g
+  ntfs-3g fuse3 libfuse3-dev pkg-config
 )
 
 korvel_say() {
