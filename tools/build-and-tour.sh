@@ -20,5 +20,6 @@ if command -v wine >/dev/null; then
   bash tools/tour/run-wine-tour.sh
 else
   korvel_say "Wine is not installed here: the tour runs on the host instead"
+  bash tools/tour/linux-tour.sh build/host/linux-tour
   build/host/tools/product_tour build/host/tour-drive
 fi

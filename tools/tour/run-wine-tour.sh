@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The product tour under Wine, with the shipping x64 binaries in C:\Software
-# of a scratch prefix; then, on a fresh program folder, the installer
+# of a scratch prefix, opening first a vault that korvel-vault made, filled
+# and checked on Linux; then, on a fresh program folder, the installer
 # dist/x64/setup.exe as a person runs it, which starts the vault manager, on
 # a private X server, with a screenshot of its main window (the vault the
 # tour made is in its list). Needs the win64 preset and its setup built.
@@ -23,9 +24,11 @@ if [ ! -f "$KORVEL_ROOT/dist/x64/setup.exe" ]; then
 fi
 
 korvel_wine_prefix_start
+bash "$KORVEL_ROOT/tools/tour/linux-tour.sh" "$WINEPREFIX/drive_c/linux-tour"
 korvel_gui_start
 korvel_gui_prepare_prefix
-timeout -k 10 "${KORVEL_WINE_TIME_LIMIT:-240}" wine "$build_dir/tools/product_tour.exe"
+timeout -k 10 "${KORVEL_WINE_TIME_LIMIT:-240}" wine "$build_dir/tools/product_tour.exe" \
+  'C:\linux-tour\LinuxVault.sec' LinuxTour1
 
 korvel_say "Installing the system with dist/x64/setup.exe into a fresh program folder"
 # The tour stopped its driver; its files go, so that the installer meets a

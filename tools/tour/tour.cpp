@@ -128,10 +128,12 @@ bool CloseVault(const PellixExports& pellix, const TourSetting& setting)
 
 // Where the tour's sector goes: 64 KiB into the disk. Given with each
 // transfer, which needs no file pointer (Wine keeps none for devices).
-OVERLAPPED DiskOffset()
+constexpr DWORD kTourSectorOffset = 64 * 1024;
+
+OVERLAPPED DiskOffset(DWORD offset)
 {
     OVERLAPPED at = {};
-    at.Offset = 64 * 1024;
+    at.Offset = offset;
     return at;
 }
 
@@ -143,14 +145,14 @@ bool WriteThroughS(const std::vector<unsigned char>& sector)
     if (volume == INVALID_HANDLE_VALUE) {
         return false;
     }
-    OVERLAPPED at = DiskOffset();
+    OVERLAPPED at = DiskOffset(kTourSectorOffset);
     DWORD done = 0;
     const bool ok = WriteFile(volume, sector.data(), DWORD(sector.size()), &done, &at) && done == sector.size();
     CloseHandle(volume);
     return ok;
 }
 
-std::vector<unsigned char> ReadThroughS(std::size_t length)
+std::vector<unsigned char> ReadThroughS(std::size_t length, DWORD offset = kTourSectorOffset)
 {
     std::vector<unsigned char> sector(length, 0);
     HANDLE volume = CreateFileW(Wide("\\\\.\\S:"), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
@@ -158,13 +160,40 @@ std::vector<unsigned char> ReadThroughS(std::size_t length)
     if (volume == INVALID_HANDLE_VALUE) {
         return {};
     }
-    OVERLAPPED at = DiskOffset();
+    OVERLAPPED at = DiskOffset(offset);
     DWORD done = 0;
     if (!ReadFile(volume, sector.data(), DWORD(sector.size()), &done, &at)) {
         sector.clear();
     }
     CloseHandle(volume);
     return sector;
+}
+
+std::string Upper(std::string text)
+{
+    for (char& c : text) {
+        if (c >= 'a' && c <= 'z') {
+            c = char(c - 'a' + 'A');
+        }
+    }
+    return text;
+}
+
+// The vault that korvel-vault made on Linux opens here with the Windows
+// binaries, and its disk starts with the NTFS that mkntfs wrote.
+void OpenTheLinuxVault(const PellixExports& pellix, const TourSetting& setting)
+{
+    const std::string password = Upper(setting.linuxPassword);
+    Step("Open the vault made on Linux, " + setting.linuxVault + ", with its password typed as \"" + password + "\"");
+    const int result = pellix.mountEx(0, Wide(setting.linuxVault), 0, Wide(password), Wide("S"));
+    Result(result == 1, "SysDiskMountEx: " + std::to_string(result) + "; S: is " + DosDeviceTarget("S:"));
+    const auto boot = ReadThroughS(512, 0);
+    const bool ntfs = boot.size() == 512 && std::memcmp(boot.data() + 3, "NTFS    ", 8) == 0 && boot[510] == 0x55 &&
+                      boot[511] == 0xAA;
+    Result(ntfs, "the first sector of \\\\.\\S: is an NTFS boot sector (OEM id \"" +
+                     (boot.size() == 512 ? std::string(reinterpret_cast<const char*>(boot.data()) + 3, 8) : "") +
+                     "\", signature 55 AA)");
+    CloseVault(pellix, setting);
 }
 
 }  // namespace
@@ -179,6 +208,9 @@ int RunTour(const PellixExports& pellix, const TourSetting& setting)
     Step("Install the driver service: SysDiskInstall(\"Vantor\", \"C:\\Software\\Vantor.dll\", 2)");
     int result = pellix.install(Wide("Vantor"), Wide("C:\\Software\\Vantor.dll"), SERVICE_AUTO_START);
     Result(result == 1, "result " + std::to_string(result) + "; the driver runs with units \\\\.\\VantorDevice0 and 1");
+    if (!setting.linuxVault.empty()) {
+        OpenTheLinuxVault(pellix, setting);
+    }
 
     Step("Create the vault C:\\autorun.inf\\MyVault.sec of 8 MB with the password \"Korvel2026\" as S:");
     result = pellix.mountEx(0, vaultPath, kSizeMb, Wide("Korvel2026"), Wide("S"));

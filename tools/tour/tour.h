@@ -19,6 +19,10 @@ struct TourSetting {
     const char* where;  // "the host" or "Wine", for the heading
     bool wine;          // Wine mounts no file system on S:, see the close step
     std::string (*driverTrace)();  // what the driver printed, where it can be read
+    // A vault that korvel-vault made on Linux, to be opened first (a DOS
+    // path), and its password; none when empty.
+    std::string linuxVault = {};
+    std::string linuxPassword = {};
 };
 
 // Expects C:\Software\Vantor.dll and an empty C:\autorun.inf. Returns 0 when

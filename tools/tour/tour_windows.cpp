@@ -26,7 +26,8 @@ Fn Bind(HMODULE library, const char* name)
 
 }  // namespace
 
-int main()
+// Usage: product_tour.exe [vault made on Linux, its password]
+int main(int argc, char** argv)
 {
     CreateDirectoryW(L"C:\\autorun.inf", nullptr);
     HMODULE library = LoadLibraryW(L"C:\\Software\\Pellix.dll");
@@ -42,8 +43,12 @@ int main()
         Bind<SysDiskChangePWDFn>(library, "SysDiskChangePWD"),
     };
     const bool wine = UnderWine();
-    const int result = RunTour(pellix, TourSetting{wine ? "Wine, with the shipping x64 binaries" : "Windows", wine,
-                                                   NoTrace});
+    TourSetting setting{wine ? "Wine, with the shipping x64 binaries" : "Windows", wine, NoTrace};
+    if (argc == 3) {
+        setting.linuxVault = argv[1];
+        setting.linuxPassword = argv[2];
+    }
+    const int result = RunTour(pellix, setting);
     FreeLibrary(library);
     return result;
 }
