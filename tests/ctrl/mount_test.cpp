@@ -2,6 +2,7 @@
 // driver: the letter's life, the volume's lock, the password, and the
 // report lines on standard error.
 #include "pellix_fixture.h"
+#include "support/stored_passwords.h"
 
 #include "vantor_ioctl.h"
 
@@ -23,17 +24,15 @@ using korvel::test::Wide;
 constexpr int kSizeMb = 8;
 constexpr std::size_t kSizeBytes = std::size_t(kSizeMb) << 20;
 
-std::vector<std::uint8_t> ScrambledPassword(const std::string& text)
+// Bytes 512-543 of a vault file made with `password`.
+std::vector<std::uint8_t> ScrambledPassword(const char* password)
 {
-    std::uint8_t field[32] = {};
-    const std::u16string units = host::Utf8ToUtf16(text);
-    std::memcpy(field, units.data(), units.size() * 2);
-    std::uint8_t sum = 0;
-    for (int i = 0; i < 32; ++i) {
-        sum = std::uint8_t(sum + field[i]);
-        field[i] = std::uint8_t(255 - sum - i);
+    const korvel::test::StoredPassword* row = korvel::test::FindStoredPassword(password);
+    if (row == nullptr) {
+        ADD_FAILURE() << "no stored form of \"" << password << "\" in support/stored_passwords.h";
+        return {};
     }
-    return {field, field + 32};
+    return {row->stored.begin(), row->stored.end()};
 }
 
 HANDLE OpenVolume(const char* letter)

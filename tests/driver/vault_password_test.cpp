@@ -1,6 +1,8 @@
 // The password transform of the vault file's header block.
 #include "vault_image.h"
 
+#include "support/stored_passwords.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -48,6 +50,20 @@ TEST(VaultPassword, EncodesAllZeroAsADescendingRun)
     }
     EXPECT_EQ(Encode(Field{}), expected);
     EXPECT_EQ(expected.back(), 0xE0);
+}
+
+// The known answers that other tests compare vault files with.
+TEST(VaultPassword, TheTestsStoredPasswordsAreWhatTheEncoderWrites)
+{
+    for (const korvel::test::StoredPassword& row : korvel::test::kStoredPasswords) {
+        SCOPED_TRACE(row.password);
+        Field plain{};
+        for (std::size_t i = 0; row.password[i] != '\0'; ++i) {
+            plain[2 * i] = static_cast<UCHAR>(row.password[i]);
+        }
+        const Field encoded = Encode(plain);
+        EXPECT_TRUE(std::equal(encoded.begin(), encoded.end(), row.stored.begin()));
+    }
 }
 
 TEST(VaultPassword, DecodeUndoesEncodeAndEncodeUndoesDecode)

@@ -175,7 +175,7 @@ TEST_F(PellixMount, NewVaultAsSServesWritesAndReadsAndLeavesTheExactFile)
     const std::vector<uint8_t> header = ReadFileRange(m_Path, 0, kHeaderSize);
     ASSERT_EQ(header.size(), kHeaderSize);
     EXPECT_EQ(NonZeroBytes(header, 0, 512), 0u);
-    const PasswordBlock stored = Scrambled(PasswordField(L"Pass-1"));
+    const PasswordBlock stored = Scrambled(L"Pass-1");
     EXPECT_TRUE(std::equal(stored.begin(), stored.end(), header.begin() + 512));
     EXPECT_EQ(NonZeroBytes(header, 544, 1024), 0u);
     for (const auto& block : blocks) {
@@ -210,7 +210,7 @@ TEST_F(PellixMount, PasswordChangeThroughTheLetterTakesEffectAtTheNextMount)
     EXPECT_EQ(Pellix().ChangePWD(L"S", L"New-Pw9"), 1);
     Dismount();
     const std::vector<uint8_t> header = ReadFileRange(m_Path, 512, 32);
-    const PasswordBlock stored = Scrambled(PasswordField(L"New-Pw9"));
+    const PasswordBlock stored = Scrambled(L"New-Pw9");
     EXPECT_EQ(header, std::vector<uint8_t>(stored.begin(), stored.end()));
 
     EXPECT_EQ(Pellix().MountEx(0, m_Path.c_str(), 0, L"Old-Pw", L"S"), 0);

@@ -1,5 +1,7 @@
 #include "wine_support.h"
 
+#include "support/stored_passwords.h"
+
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -347,15 +349,18 @@ PasswordBlock PasswordField(const wchar_t* password)
     return field;
 }
 
-PasswordBlock Scrambled(const PasswordBlock& plain)
+PasswordBlock Scrambled(const wchar_t* password)
 {
-    PasswordBlock stored{};
-    unsigned sum = 0;
-    for (unsigned i = 0; i < stored.size(); ++i) {
-        sum += plain[i];
-        stored[i] = static_cast<uint8_t>(255u - i - sum);
+    std::string ascii;
+    for (size_t i = 0; password[i] != L'\0'; ++i) {
+        ascii += static_cast<char>(password[i]);
     }
-    return stored;
+    const korvel::test::StoredPassword* row = korvel::test::FindStoredPassword(ascii.c_str());
+    if (row == nullptr) {
+        ADD_FAILURE() << "no stored form of \"" << ascii << "\" in support/stored_passwords.h";
+        return PasswordBlock{};
+    }
+    return row->stored;
 }
 
 std::wstring ScratchPath(const wchar_t* fileName)

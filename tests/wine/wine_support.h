@@ -163,9 +163,9 @@ using PasswordBlock = std::array<uint8_t, 32>;
 // The 32-byte password field as a client sends it: UTF-16LE text, a NUL,
 // zeros after it.
 PasswordBlock PasswordField(const wchar_t* password);
-// The field as the vault file stores it: stored byte i is
-// 255 - i - (plain byte 0 + ... + plain byte i), modulo 256.
-PasswordBlock Scrambled(const PasswordBlock& plain);
+// How a vault file stores `password` (ASCII), from the tests' table of
+// known answers; a password missing from the table fails the test.
+PasswordBlock Scrambled(const wchar_t* password);
 
 // A file in the tests' scratch folder under the program folder (made on first use).
 std::wstring ScratchPath(const wchar_t* fileName);
