@@ -117,6 +117,20 @@ std::string FolderProblem(const std::string& folder)
     return {};
 }
 
+// Whether /etc/fuse.conf lets a normal user open a FUSE mount to others.
+bool FuseAllowsOthers()
+{
+    std::ifstream config("/etc/fuse.conf");
+    std::string line;
+    while (std::getline(config, line)) {
+        const std::size_t start = line.find_first_not_of(" \t");
+        if (start != std::string::npos && line.compare(start, 16, "user_allow_other") == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
 // How the data area will reach ntfs-3g here, or what is missing.
 std::string PlanMount(bool viaFuse, MountPlan& plan)
 {
@@ -134,8 +148,13 @@ std::string PlanMount(bool viaFuse, MountPlan& plan)
     if (access("/dev/fuse", F_OK) != 0) {
         return "无法使用 FUSE：没有 /dev/fuse（请安装 fuse3：apt-get install fuse3，并加载 fuse 内核模块）";
     }
+    // The FUSE library opens /dev/fuse itself before it leaves the mount to
+    // the setuid fusermount3.
     if (access("/dev/fuse", R_OK | W_OK) != 0) {
         return "无法使用 FUSE：没有使用 /dev/fuse 的权限（请让管理员开放 /dev/fuse，或以 root 身份挂载）";
+    }
+    if (!root && !FuseAllowsOthers()) {
+        return "无法使用 FUSE：ntfs-3g 以 root 身份读取数据，普通用户挂载需要在 /etc/fuse.conf 中启用 user_allow_other";
     }
     plan.unmounter = FindProgram(root ? "umount" : "fusermount3");
     if (plan.unmounter.empty()) {

@@ -122,7 +122,11 @@ std::string DataFileServer::Start(const std::string& folder)
     sigemptyset(&wake.sa_mask);
     sigaction(SIGUSR1, &wake, nullptr);
 
-    const char* arguments[] = {"korvel-vault", "-o", "fsname=korvel-vault,subtype=korvel-vault"};
+    // ntfs-3g runs setuid root, and FUSE serves only the user who mounted
+    // unless told otherwise.
+    const char* options = geteuid() == 0 ? "fsname=korvel-vault,subtype=korvel-vault"
+                                         : "fsname=korvel-vault,subtype=korvel-vault,allow_root";
+    const char* arguments[] = {"korvel-vault", "-o", options};
     fuse_args args = FUSE_ARGS_INIT(3, const_cast<char**>(arguments));
     const fuse_operations operations = Operations();
     m_Fuse = fuse_new(&args, &operations, sizeof operations, this);

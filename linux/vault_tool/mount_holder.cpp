@@ -4,6 +4,7 @@
 #include "data_file_server.h"
 #include "host_vault.h"
 #include "mount_table.h"
+#include "open_guard.h"
 #include "programs.h"
 
 #include <fcntl.h>
@@ -18,6 +19,7 @@
 #include <cstring>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace vault_tool {
@@ -41,17 +43,17 @@ void Report(int fd, int status, const std::string& message)
     close(fd);
 }
 
-std::string LastLine(const std::string& path)
+// ntfs-3g names what went wrong first, then adds advice and links.
+std::string FirstLine(const std::string& path)
 {
     std::ifstream in(path);
     std::string line;
-    std::string last;
     while (std::getline(in, line)) {
         if (!line.empty()) {
-            last = line;
+            return line;
         }
     }
-    return last;
+    return "（没有说明原因）";
 }
 
 // Waits up to `timeout` for one of the blocked signals in `set`; 0 when
@@ -116,9 +118,15 @@ private:
     std::string m_LoopDevice;
 };
 
-// The vault opened, its data handed to ntfs-3g, and served until the NTFS
-// is gone again.
-void HoldOpen(const MountPlan& plan, std::string& password, int reportFd, const std::string& work)
+struct Failure {
+    int status;
+    std::string message;
+};
+
+// The vault opened, its data handed to ntfs-3g, the mount reported, and
+// served until the NTFS is gone again. What stopped it before the mount
+// stood, after everything it set up is undone.
+std::optional<Failure> HoldOpen(const MountPlan& plan, std::string& password, int reportFd, const std::string& work)
 {
     sigset_t signals;
     sigemptyset(&signals);
@@ -134,26 +142,23 @@ void HoldOpen(const MountPlan& plan, std::string& password, int reportFd, const 
         std::fill(password.begin(), password.end(), '\0');
         if (!NT_SUCCESS(opened)) {
             if (vault.InUse()) {
-                Report(reportFd, kError, "保险柜文件正被使用（已挂载，或被其他程序打开）：" + plan.vault);
-            } else {
-                Report(reportFd, kRefused, "密码不正确");
+                return Failure{kError, "保险柜文件正被使用（已挂载，或被其他程序打开）：" + plan.vault};
             }
-            return;
+            return Failure{kRefused, "密码不正确"};
         }
         DataSource source(plan, vault.Image());
+        OpenGuard guard;
         std::string problem;
         const std::string device = source.Open(work, problem);
         if (device.empty()) {
-            Report(reportFd, kError, problem);
-            return;
+            return Failure{kError, problem};
         }
         const std::string log = work + "/ntfs-3g.log";
         const int logFd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
         const pid_t ntfs = StartProgram({plan.ntfs3g, "-o", "no_detach", device, plan.folder}, logFd);
         close(logFd);
         if (ntfs < 0) {
-            Report(reportFd, kError, "ntfs-3g 无法启动");
-            return;
+            return Failure{kError, "ntfs-3g 无法启动"};
         }
         const auto deadline = std::chrono::steady_clock::now() + kMountPatience;
         while (!IsMountPoint(plan.folder)) {
@@ -165,16 +170,16 @@ void HoldOpen(const MountPlan& plan, std::string& password, int reportFd, const 
                     kill(ntfs, SIGTERM);
                     waitpid(ntfs, nullptr, 0);
                 }
-                Report(reportFd, kError, "ntfs-3g 无法挂载：" + LastLine(log));
-                return;
+                return Failure{kError, "ntfs-3g 无法挂载：" + FirstLine(log)};
             }
         }
         if (!SaveRecord(plan.folder, MountRecord{getpid(), plan.vault})) {
             RunProgram(UnmountCommand(plan.unmounter, plan.folder));
             waitpid(ntfs, nullptr, 0);
-            Report(reportFd, kError, "无法记录挂载");
-            return;
+            return Failure{kError, "无法记录挂载"};
         }
+        // Set only now: losetup opens the vault file itself.
+        guard.Start(plan.vault);
         Report(reportFd, kDone, "已挂载：" + plan.vault + " → " + plan.folder);
 
         // Served until the NTFS is unmounted, by `unmount` or by anyone; a
@@ -189,6 +194,7 @@ void HoldOpen(const MountPlan& plan, std::string& password, int reportFd, const 
             }
         }
     }
+    return std::nullopt;
 }
 
 // The holder's whole life.
@@ -200,9 +206,13 @@ void Hold(const MountPlan& plan, std::string& password, int reportFd)
         Report(reportFd, kError, "无法建立工作文件夹");
         return;
     }
-    HoldOpen(plan, password, reportFd, work);
-    // Only now is the vault file free again: `unmount` waits for this.
+    const std::optional<Failure> failure = HoldOpen(plan, password, reportFd, work);
+    // Only now is the vault file free again: `unmount` waits for this, and a
+    // refused mount is reported only once nothing of it is left.
     RemoveRecord(plan.folder);
+    if (failure) {
+        Report(reportFd, failure->status, failure->message);
+    }
 }
 
 }  // namespace

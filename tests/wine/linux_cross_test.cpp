@@ -94,4 +94,15 @@ TEST_F(LinuxCross, ThenTheVaultReKeyedOnLinuxOpensWithTheNewPasswordOnly)
     ASSERT_EQ(Pellix().MountEx(0, path.c_str(), 0, fresh.c_str(), L"S"), 1);
 }
 
+TEST_F(LinuxCross, WhileMountedOnLinuxTheVaultIsRefusedHere)
+{
+    const std::wstring path = Environment(L"KORVEL_HELD_VAULT");
+    const std::wstring password = Environment(L"KORVEL_HELD_VAULT_PASSWORD");
+    if (path.empty()) {
+        GTEST_SKIP() << "no vault is mounted on Linux for this run";
+    }
+    EXPECT_EQ(Pellix().MountEx(0, path.c_str(), 0, password.c_str(), L"S"), 0);
+    EXPECT_FALSE(OpenDevice(L"\\\\.\\S:").Valid()) << "S: must not come up";
+}
+
 }  // namespace
