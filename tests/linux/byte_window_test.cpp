@@ -133,9 +133,9 @@ TEST(ByteWindowSize, ATrailingPartSectorIsNotServed)
     ASSERT_TRUE(NT_SUCCESS(vault.Open("Abcdefgh1", 5000)));
     ByteWindow window(vault.Image());
     EXPECT_EQ(window.Size(), 4608u);
-    std::uint8_t byte = 1;
-    EXPECT_EQ(window.Write(4608, 1, &byte), -ENOSPC);
-    EXPECT_EQ(window.Read(4600, 100, &byte), 8);
+    std::uint8_t bytes[100] = {1};
+    EXPECT_EQ(window.Write(4608, 1, bytes), -ENOSPC);
+    EXPECT_EQ(window.Read(4600, sizeof bytes, bytes), 8);
 }
 
 }  // namespace
