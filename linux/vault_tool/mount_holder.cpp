@@ -18,7 +18,6 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <memory>
 #include <optional>
 #include <string>
 
@@ -137,61 +136,60 @@ std::optional<Failure> HoldOpen(const MountPlan& plan, std::string& password, in
     // below and none ends the process halfway.
     pthread_sigmask(SIG_BLOCK, &signals, nullptr);
     HostVault vault(plan.vault);
-    {
-        const NTSTATUS opened = vault.Open(password, 0);
-        std::fill(password.begin(), password.end(), '\0');
-        if (!NT_SUCCESS(opened)) {
-            if (vault.InUse()) {
-                return Failure{kError, "保险柜文件正被使用（已挂载，或被其他程序打开）：" + plan.vault};
+    const NTSTATUS opened = vault.Open(password, 0);
+    std::fill(password.begin(), password.end(), '\0');
+    if (!NT_SUCCESS(opened)) {
+        if (vault.InUse()) {
+            return Failure{kError, "保险柜文件正被使用（已挂载，或被其他程序打开）：" + plan.vault};
+        }
+        return Failure{kRefused, "密码不正确"};
+    }
+    DataSource source(plan, vault.Image());
+    OpenGuard guard;
+    std::string problem;
+    const std::string device = source.Open(work, problem);
+    if (device.empty()) {
+        return Failure{kError, problem};
+    }
+    // Set only now: losetup opens the vault file itself. ntfs-3g opens the
+    // loop device or the FUSE file, never the vault file.
+    guard.Start(plan.vault);
+    const std::string log = work + "/ntfs-3g.log";
+    const int logFd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    const pid_t ntfs = StartProgram({plan.ntfs3g, "-o", "no_detach", device, plan.folder}, logFd);
+    close(logFd);
+    if (ntfs < 0) {
+        return Failure{kError, "ntfs-3g 无法启动"};
+    }
+    const auto deadline = std::chrono::steady_clock::now() + kMountPatience;
+    while (!IsMountPoint(plan.folder)) {
+        const int signal = WaitSignal(signals, std::chrono::milliseconds(50));
+        const bool ended = Reaped(ntfs);
+        if (ended || signal == SIGTERM || signal == SIGINT || signal == SIGHUP ||
+            std::chrono::steady_clock::now() > deadline) {
+            if (!ended) {
+                kill(ntfs, SIGTERM);
+                waitpid(ntfs, nullptr, 0);
             }
-            return Failure{kRefused, "密码不正确"};
+            return Failure{kError, "ntfs-3g 无法挂载：" + FirstLine(log)};
         }
-        DataSource source(plan, vault.Image());
-        OpenGuard guard;
-        std::string problem;
-        const std::string device = source.Open(work, problem);
-        if (device.empty()) {
-            return Failure{kError, problem};
-        }
-        const std::string log = work + "/ntfs-3g.log";
-        const int logFd = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-        const pid_t ntfs = StartProgram({plan.ntfs3g, "-o", "no_detach", device, plan.folder}, logFd);
-        close(logFd);
-        if (ntfs < 0) {
-            return Failure{kError, "ntfs-3g 无法启动"};
-        }
-        const auto deadline = std::chrono::steady_clock::now() + kMountPatience;
-        while (!IsMountPoint(plan.folder)) {
-            const int signal = WaitSignal(signals, std::chrono::milliseconds(50));
-            const bool ended = Reaped(ntfs);
-            if (ended || signal == SIGTERM || signal == SIGINT || signal == SIGHUP ||
-                std::chrono::steady_clock::now() > deadline) {
-                if (!ended) {
-                    kill(ntfs, SIGTERM);
-                    waitpid(ntfs, nullptr, 0);
-                }
-                return Failure{kError, "ntfs-3g 无法挂载：" + FirstLine(log)};
-            }
-        }
-        if (!SaveRecord(plan.folder, MountRecord{getpid(), plan.vault})) {
-            RunProgram(UnmountCommand(plan.unmounter, plan.folder));
-            waitpid(ntfs, nullptr, 0);
-            return Failure{kError, "无法记录挂载"};
-        }
-        // Set only now: losetup opens the vault file itself.
-        guard.Start(plan.vault);
-        Report(reportFd, kDone, "已挂载：" + plan.vault + " → " + plan.folder);
+    }
+    if (!SaveRecord(plan.folder, MountRecord{getpid(), plan.vault})) {
+        RunProgram(UnmountCommand(plan.unmounter, plan.folder));
+        waitpid(ntfs, nullptr, 0);
+        return Failure{kError, "无法记录挂载"};
+    }
+    Report(reportFd, kDone, "已挂载：" + plan.vault + " → " + plan.folder);
 
-        // Served until the NTFS is unmounted, by `unmount` or by anyone; a
-        // request to stop unmounts it first, and waits while it is busy.
-        for (;;) {
-            const int signal = WaitSignal(signals, std::chrono::milliseconds(1000));
-            if (Reaped(ntfs)) {
-                break;
-            }
-            if (signal == SIGTERM || signal == SIGINT || signal == SIGHUP) {
-                RunProgram(UnmountCommand(plan.unmounter, plan.folder));
-            }
+    // Served until the NTFS is unmounted, by `unmount` or by anyone; a
+    // request to stop unmounts it first, and waits while it is busy.
+    for (;;) {
+        const int signal = WaitSignal(signals, std::chrono::milliseconds(1000));
+        if (Reaped(ntfs)) {
+            break;
+        }
+        if (signal == SIGTERM || signal == SIGINT || signal == SIGHUP) {
+            RunProgram(UnmountCommand(plan.unmounter, plan.folder));
         }
     }
     return std::nullopt;
