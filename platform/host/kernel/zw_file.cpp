@@ -443,7 +443,7 @@ extern "C" NTSTATUS NTAPI ZwCreateFile(PHANDLE FileHandle, ACCESS_MASK DesiredAc
         information = CreateDisposition == FILE_SUPERSEDE ? FILE_SUPERSEDED : FILE_OVERWRITTEN;
     }
 
-    *FileHandle = host::InsertHandle(file.Get());
+    *FileHandle = host::InsertHandle(file.Get(), DesiredAccess);
     IoStatusBlock->Status = STATUS_SUCCESS;
     IoStatusBlock->Information = information;
     return STATUS_SUCCESS;
