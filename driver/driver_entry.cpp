@@ -10,6 +10,8 @@ KDriver* KCreateDriver()
     return new VantorDriver;
 }
 
+// The service's registry path is not read: the driver has no settings. The
+// parameter is the framework's interface.
 NTSTATUS VantorDriver::DriverEntry(PUNICODE_STRING)
 {
     g_Trace.Trace(1, "VantorDriver::DriverEntry++. Compiled at %s on %s\n", __TIME__, __DATE__);
