@@ -18,6 +18,7 @@ struct PlainOpenRequest {
     char name[4 * (NameChars + 4) + 3];
 };
 static_assert(offsetof(PlainOpenRequest, name) == sizeof(PLAIN_OPENDISKFILE_HEAD), "the name follows the head");
+
 constexpr LONGLONG BytesPerMegabyte = 1048576;
 
 // "\\.\ :" with the drive letter in its fifth character; from the letter
