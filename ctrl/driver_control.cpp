@@ -5,7 +5,7 @@ namespace {
 constexpr DWORD MinimumWaitMs = 1000;
 constexpr DWORD MaximumWaitMs = 10000;
 
-void CopyName(WCHAR (&field)[CNtDriverControl::NameChars], LPCWSTR text)
+void CopyName(WCHAR (&field)[NameChars], LPCWSTR text)
 {
     if (text == nullptr) {
         for (WCHAR& unit : field) {
@@ -13,14 +13,13 @@ void CopyName(WCHAR (&field)[CNtDriverControl::NameChars], LPCWSTR text)
         }
         return;
     }
-    lstrcpynW(field, text, CNtDriverControl::NameChars);
+    lstrcpynW(field, text, NameChars);
 }
 
 }  // namespace
 
 CNtDriverControl::CNtDriverControl(LPCWSTR serviceName, LPCWSTR displayName, LPCWSTR driverPath, DWORD startType,
                                    BOOL createMode)
-    : m_Manager(nullptr), m_Service(nullptr), m_ServiceOpen(FALSE)
 {
     Configure(serviceName, displayName, driverPath, startType, createMode);
     Connect();
@@ -42,92 +41,94 @@ void CNtDriverControl::Configure(LPCWSTR serviceName, LPCWSTR displayName, LPCWS
     CopyName(m_DriverPath, driverPath);
 }
 
-int CNtDriverControl::Reinitialize(LPCWSTR serviceName, LPCWSTR displayName, LPCWSTR driverPath, DWORD startType,
-                                   BOOL createMode)
+bool CNtDriverControl::Reinitialize(LPCWSTR serviceName, LPCWSTR displayName, LPCWSTR driverPath, DWORD startType,
+                                    BOOL createMode)
 {
-    if (m_ServiceOpen) {
-        return 0;
+    if (IsServiceOpen()) {
+        return false;
     }
     Configure(serviceName, displayName, driverPath, startType, createMode);
     Connect();
-    return 1;
+    return true;
 }
 
-int CNtDriverControl::Connect()
+bool CNtDriverControl::Connect()
 {
-    if (m_Manager == nullptr) {
-        // A failure shows later, when the service cannot be opened.
-        m_Manager = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+    // A failed connection is not reported here: every caller goes on to
+    // OpenDriver, which then fails with the connection's error still the
+    // thread's last error, and that is the one answer its callers read.
+    if (!m_Manager) {
+        m_Manager.Reset(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
     }
-    return 1;
+    return true;
 }
 
-int CNtDriverControl::Disconnect()
+bool CNtDriverControl::Disconnect()
 {
-    if (m_Manager != nullptr) {
-        CloseServiceHandle(m_Manager);
-        m_Manager = nullptr;
-    }
-    return 1;
+    // The handle is gone whether or not its closing succeeds, and nothing
+    // a caller could do would change that: there is no failure to report.
+    m_Manager.Reset();
+    return true;
 }
 
-int CNtDriverControl::OpenDriver()
+bool CNtDriverControl::OpenDriver()
 {
-    if (m_Manager == nullptr) {
-        return m_ServiceOpen;
+    if (!m_Manager) {
+        return IsServiceOpen();
     }
     if (m_CreateMode) {
-        m_Service = CreateServiceW(m_Manager, m_ServiceName, m_DisplayName, SERVICE_ALL_ACCESS, SERVICE_KERNEL_DRIVER,
-                                   m_StartType, SERVICE_ERROR_NORMAL, m_DriverPath, nullptr, nullptr, nullptr,
-                                   nullptr, nullptr);
+        SC_HANDLE created = CreateServiceW(m_Manager.Get(), m_ServiceName, m_DisplayName, SERVICE_ALL_ACCESS,
+                                           SERVICE_KERNEL_DRIVER, m_StartType, SERVICE_ERROR_NORMAL, m_DriverPath,
+                                           nullptr, nullptr, nullptr, nullptr, nullptr);
+        const DWORD error = GetLastError();
+        m_Service.Reset(created);
         // A service that exists, or is marked for deletion, is opened instead.
-        if (m_Service == nullptr && GetLastError() != ERROR_SERVICE_EXISTS &&
-            GetLastError() != ERROR_SERVICE_MARKED_FOR_DELETE) {
-            return 0;
+        if (!m_Service && error != ERROR_SERVICE_EXISTS && error != ERROR_SERVICE_MARKED_FOR_DELETE) {
+            SetLastError(error);
+            return false;
         }
     }
-    if (m_Service == nullptr) {
-        m_Service = OpenServiceW(m_Manager, m_ServiceName, SERVICE_ALL_ACCESS);
+    if (!m_Service) {
+        m_Service.Reset(OpenServiceW(m_Manager.Get(), m_ServiceName, SERVICE_ALL_ACCESS));
     }
-    m_ServiceOpen = m_Service != nullptr;
-    return m_ServiceOpen;
+    return IsServiceOpen();
 }
 
-int CNtDriverControl::StartDriver()
+bool CNtDriverControl::StartDriver()
 {
-    if (!m_ServiceOpen) {
-        return 0;
+    if (!IsServiceOpen()) {
+        return false;
     }
-    if (StartServiceW(m_Service, 0, nullptr)) {
+    if (StartServiceW(m_Service.Get(), 0, nullptr)) {
         return WaitForState(SERVICE_RUNNING, 5);
     }
-    return GetLastError() == ERROR_SERVICE_ALREADY_RUNNING ? 1 : 0;
+    return GetLastError() == ERROR_SERVICE_ALREADY_RUNNING;
 }
 
-int CNtDriverControl::StopDriver()
+bool CNtDriverControl::StopDriver()
 {
-    if (!m_ServiceOpen) {
-        return 0;
+    if (!IsServiceOpen()) {
+        return false;
     }
     SERVICE_STATUS status = {};
-    if (!ControlService(m_Service, SERVICE_CONTROL_STOP, &status)) {
-        return 0;
+    if (!ControlService(m_Service.Get(), SERVICE_CONTROL_STOP, &status)) {
+        return false;
     }
     return WaitForState(SERVICE_STOPPED, 5);
 }
 
-int CNtDriverControl::WaitForState(DWORD wanted, DWORD tries)
+bool CNtDriverControl::WaitForState(DWORD wanted, DWORD tries)
 {
-    if (!m_ServiceOpen) {
-        return 0;
+    if (!IsServiceOpen()) {
+        return false;
     }
     while (tries != 0) {
         SERVICE_STATUS status = {};
-        if (!QueryServiceStatus(m_Service, &status)) {
-            return 0;
+        if (!QueryServiceStatus(m_Service.Get(), &status)) {
+            return false;
         }
         if (status.dwCurrentState == wanted) {
-            return 1;
+            return true;
         }
         DWORD delay = status.dwWaitHint / 10;
         if (delay < MinimumWaitMs) {
@@ -138,37 +139,35 @@ int CNtDriverControl::WaitForState(DWORD wanted, DWORD tries)
         Sleep(delay);
         --tries;
     }
-    return 0;
+    return false;
 }
 
-int CNtDriverControl::RemoveDriver()
+bool CNtDriverControl::RemoveDriver()
 {
-    if (!m_ServiceOpen) {
-        return 0;
+    if (!IsServiceOpen()) {
+        return false;
     }
-    const BOOL removed = DeleteService(m_Service);
+    const bool removed = DeleteService(m_Service.Get()) != FALSE;
+    const DWORD error = GetLastError();
     CloseDriver();
-    return removed ? 1 : 0;
+    SetLastError(error);
+    return removed;
 }
 
 void CNtDriverControl::CloseDriver()
 {
-    if (m_ServiceOpen) {
-        CloseServiceHandle(m_Service);
-        m_Service = nullptr;
-        m_ServiceOpen = FALSE;
-    }
+    m_Service.Reset();
 }
 
-int CNtDriverControl::QueryState(DWORD& state)
+bool CNtDriverControl::QueryState(DWORD& state)
 {
-    if (!m_ServiceOpen) {
-        return 0;
+    if (!IsServiceOpen()) {
+        return false;
     }
     SERVICE_STATUS status = {};
-    if (!QueryServiceStatus(m_Service, &status)) {
-        return 0;
+    if (!QueryServiceStatus(m_Service.Get(), &status)) {
+        return false;
     }
     state = status.dwCurrentState;
-    return 1;
+    return true;
 }

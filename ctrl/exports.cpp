@@ -1,43 +1,33 @@
 // The nine exports of Pellix.dll. The service exports work through one
 // process-wide driver-control object, made by install or start and
 // destroyed by uninstall or stop; the mount exports need only that the
-// driver runs.
+// driver runs. Inside, results are bool; the exports answer 1 or 0.
 #define PELLIX_BUILDING
 #include "pellix.h"
 
+#include "caller_input.h"
 #include "driver_control.h"
 #include "mount.h"
 
+#include <optional>
+
 namespace {
 
-CNtDriverControl* g_DriverControl = nullptr;
+std::optional<CNtDriverControl> g_DriverControl;
 
-// Names that do not fit the object's fixed fields are refused.
-bool FitsName(LPCWSTR text)
+int Answer(bool result)
 {
-    return text != nullptr && lstrlenW(text) < CNtDriverControl::NameChars;
+    return result ? 1 : 0;
 }
 
-int Refuse()
+bool OpenAndStart(LPCWSTR serviceName, LPCWSTR driverPath, DWORD startType, BOOL createMode)
 {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return 0;
-}
-
-int OpenAndStart(LPCWSTR serviceName, LPCWSTR driverPath, DWORD startType, BOOL createMode)
-{
-    if (g_DriverControl != nullptr) {
-        return 0;
+    if (g_DriverControl) {
+        return false;
     }
-    g_DriverControl = new CNtDriverControl(serviceName, nullptr, driverPath, startType, createMode);
+    CNtDriverControl& control = g_DriverControl.emplace(serviceName, nullptr, driverPath, startType, createMode);
     // The object stays after a failure: the client stops or uninstalls first.
-    return g_DriverControl->OpenDriver() ? g_DriverControl->StartDriver() : 0;
-}
-
-void DestroyDriverControl()
-{
-    delete g_DriverControl;
-    g_DriverControl = nullptr;
+    return control.OpenDriver() && control.StartDriver();
 }
 
 }  // namespace
@@ -47,61 +37,61 @@ extern "C" {
 int WINAPI SysDiskInstall(LPCWSTR serviceName, LPCWSTR driverPath, DWORD startType)
 {
     if (!FitsName(serviceName) || !FitsName(driverPath)) {
-        return Refuse();
+        return Answer(Refuse());
     }
-    return OpenAndStart(serviceName, driverPath, startType, TRUE);
+    return Answer(OpenAndStart(serviceName, driverPath, startType, TRUE));
 }
 
 int WINAPI SysDiskStart(LPCWSTR serviceName)
 {
     if (!FitsName(serviceName)) {
-        return Refuse();
+        return Answer(Refuse());
     }
-    return OpenAndStart(serviceName, nullptr, SERVICE_AUTO_START, FALSE);
+    return Answer(OpenAndStart(serviceName, nullptr, SERVICE_AUTO_START, FALSE));
 }
 
 int WINAPI SysDiskUnInstall(void)
 {
-    if (g_DriverControl != nullptr) {
+    if (g_DriverControl) {
         g_DriverControl->StopDriver();
         g_DriverControl->RemoveDriver();
-        DestroyDriverControl();
+        g_DriverControl.reset();
     }
     return 1;
 }
 
 int WINAPI SysDiskStop(void)
 {
-    if (g_DriverControl != nullptr) {
+    if (g_DriverControl) {
         g_DriverControl->StopDriver();
-        DestroyDriverControl();
+        g_DriverControl.reset();
     }
     return 1;
 }
 
 int WINAPI SysDiskMount(DWORD deviceNumber, LPCWSTR imagePath, int sizeMegabytes, LPCWSTR drive)
 {
-    return MountPlain(deviceNumber, imagePath, sizeMegabytes, drive);
+    return Answer(MountPlain(deviceNumber, imagePath, sizeMegabytes, drive));
 }
 
 int WINAPI SysDiskMountEx(DWORD deviceNumber, LPCWSTR imagePath, int sizeMegabytes, LPCWSTR password, LPCWSTR drive)
 {
-    return MountVault(deviceNumber, imagePath, sizeMegabytes, password, drive);
+    return Answer(MountVault(deviceNumber, imagePath, sizeMegabytes, password, drive));
 }
 
 int WINAPI SysDiskUnMount(LPCWSTR drive, int force)
 {
-    return DismountPlain(drive, force);
+    return Answer(DismountPlain(drive, force != 0));
 }
 
 int WINAPI SysDiskUnMountEx(LPCWSTR drive, int force)
 {
-    return DismountVault(drive, force);
+    return Answer(DismountVault(drive, force != 0));
 }
 
 int WINAPI SysDiskChangePWD(LPCWSTR drive, LPCWSTR newPassword)
 {
-    return ChangeVaultPassword(drive, newPassword);
+    return Answer(ChangeVaultPassword(drive, newPassword));
 }
 
 }  // extern "C"

@@ -1,5 +1,7 @@
 #include "mount.h"
 
+#include "caller_input.h"
+#include "plain_disk_ioctl.h"
 #include "vantor_ioctl.h"
 
 #include <stdio.h>
@@ -7,12 +9,16 @@
 
 namespace {
 
-// The plain driver's requests.
-constexpr DWORD IOCTL_PLAIN_OPEN = 0x8000E000;
-constexpr DWORD IOCTL_PLAIN_CLOSE = 0x8000E004;
-
-constexpr int NameChars = 255;
 constexpr int PasswordChars = VANTOR_PASSWORD_CHARS - 1;
+
+// The plain driver's open request: its head, then the name in the ANSI code
+// page (up to four bytes a character), then room for the spare bytes.
+struct PlainOpenRequest {
+    PLAIN_OPENDISKFILE_HEAD head;
+    char name[4 * (NameChars + 4) + 3];
+};
+static_assert(offsetof(PlainOpenRequest, name) == sizeof(PLAIN_OPENDISKFILE_HEAD), "the name follows the head");
+
 constexpr LONGLONG BytesPerMegabyte = 1048576;
 
 // "\\.\ :" with the drive letter in its fifth character; from the letter
@@ -43,10 +49,10 @@ public:
     bool IsOpen() const { return m_Handle != INVALID_HANDLE_VALUE; }
     HANDLE Get() const { return m_Handle; }
 
-    BOOL Control(DWORD code, LPVOID input = nullptr, DWORD inputLength = 0)
+    bool Control(DWORD code, LPVOID input = nullptr, DWORD inputLength = 0)
     {
         DWORD returned = 0;
-        return DeviceIoControl(m_Handle, code, input, inputLength, nullptr, 0, &returned, nullptr);
+        return DeviceIoControl(m_Handle, code, input, inputLength, nullptr, 0, &returned, nullptr) != FALSE;
     }
 
 private:
@@ -74,12 +80,6 @@ void NumberedName(WCHAR (&out)[NameChars], LPCWSTR prefix, DWORD number)
         out[length++] = digits[--count];
     }
     out[length] = 0;
-}
-
-int Refuse()
-{
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return 0;
 }
 
 // Only a letter names a drive. Anything else would make a name that the
@@ -112,7 +112,7 @@ void RemoveDefinition(const VolumePath& volume)
 
 // The unforced way locks the volume first, so that it fails while anyone
 // has a file open on it; the forced way takes the volume from under them.
-int Dismount(LPCWSTR drive, int force, DWORD closeCode)
+bool Dismount(LPCWSTR drive, bool force, DWORD closeCode)
 {
     if (!ValidDrive(drive)) {
         return Refuse();
@@ -121,15 +121,20 @@ int Dismount(LPCWSTR drive, int force, DWORD closeCode)
     Handle handle(OpenForControl(volume.Path()));
     if (!handle.IsOpen()) {
         ReportLastError(volume.DriveName());
-        return 0;
+        return false;
     }
-    BOOL ok = force ? TRUE : handle.Control(FSCTL_LOCK_VOLUME);
+    bool ok = force || handle.Control(FSCTL_LOCK_VOLUME);
     ok = ok && handle.Control(FSCTL_DISMOUNT_VOLUME);
     ok = ok && handle.Control(closeCode);
     ok = ok && (force || handle.Control(FSCTL_UNLOCK_VOLUME));
     ok = ok && DefineDosDeviceW(DDD_REMOVE_DEFINITION, volume.DriveName(), nullptr);
-    return ok ? 1 : 0;
+    return ok;
 }
+
+// The label of the report line for an open request the driver refused. The
+// vault mount grew out of the plain driver's and kept its label; the report
+// lines are part of what the library shows its callers, so both keep it.
+constexpr WCHAR RefusedLabel[] = L"PlainDisk:";
 
 }  // namespace
 
@@ -152,7 +157,7 @@ void ReportLastError(LPCWSTR label)
     SetLastError(error);
 }
 
-int MountVault(DWORD deviceNumber, LPCWSTR imagePath, int sizeMegabytes, LPCWSTR password, LPCWSTR drive)
+bool MountVault(DWORD deviceNumber, LPCWSTR imagePath, int sizeMegabytes, LPCWSTR password, LPCWSTR drive)
 {
     // Nothing that does not fit its field is sent, and a negative size would
     // reach the driver as an enormous one.
@@ -160,6 +165,10 @@ int MountVault(DWORD deviceNumber, LPCWSTR imagePath, int sizeMegabytes, LPCWSTR
         lstrlenW(password) > PasswordChars) {
         return Refuse();
     }
+    // A path that begins with two backslashes reaches the driver as
+    // "\??\Shadow" and the whole path, both backslashes kept: that is the NT
+    // name such paths have always been opened under, and a vault made through
+    // one is found again only under the same name.
     const bool shadow = imagePath[0] == L'\\' && imagePath[1] == L'\\';
     LPCWSTR prefix = shadow ? L"\\??\\Shadow" : L"\\??\\";
     if (lstrlenW(prefix) + lstrlenW(imagePath) > VANTOR_FILE_NAME_CHARS - 1) {
@@ -168,7 +177,7 @@ int MountVault(DWORD deviceNumber, LPCWSTR imagePath, int sizeMegabytes, LPCWSTR
 
     VolumePath volume(drive);
     if (LetterInUse(volume)) {
-        return 0;
+        return false;
     }
     WCHAR target[NameChars];
     WCHAR devicePath[NameChars];
@@ -177,7 +186,7 @@ int MountVault(DWORD deviceNumber, LPCWSTR imagePath, int sizeMegabytes, LPCWSTR
     Handle device(OpenForControl(devicePath));
     if (!device.IsOpen()) {
         ReportLastError(volume.DriveName());
-        return 0;
+        return false;
     }
 
     OPENDISKFILE_INFO info = {};
@@ -187,24 +196,24 @@ int MountVault(DWORD deviceNumber, LPCWSTR imagePath, int sizeMegabytes, LPCWSTR
     lstrcpynW(info.FileName + lstrlenW(prefix), imagePath, VANTOR_FILE_NAME_CHARS - lstrlenW(prefix));
     lstrcpynW(info.Password, password, VANTOR_PASSWORD_CHARS);
     if (!device.Control(IOCTL_OPENDISKFILE, &info, sizeof info)) {
-        ReportLastError(L"PlainDisk:");
+        ReportLastError(RefusedLabel);
         RemoveDefinition(volume);
-        return 0;
+        return false;
     }
     // The image is open in the driver now; a letter that cannot be defined
     // is reported, and the mount stands.
     if (!DefineDosDeviceW(DDD_RAW_TARGET_PATH, volume.DriveName(), target)) {
         ReportLastError(volume.DriveName());
     }
-    return 1;
+    return true;
 }
 
-int DismountVault(LPCWSTR drive, int force)
+bool DismountVault(LPCWSTR drive, bool force)
 {
     return Dismount(drive, force, IOCTL_CLOSEDISKFILE);
 }
 
-int ChangeVaultPassword(LPCWSTR drive, LPCWSTR newPassword)
+bool ChangeVaultPassword(LPCWSTR drive, LPCWSTR newPassword)
 {
     if (newPassword == nullptr || !ValidDrive(drive) || lstrlenW(newPassword) > PasswordChars) {
         return Refuse();
@@ -215,24 +224,22 @@ int ChangeVaultPassword(LPCWSTR drive, LPCWSTR newPassword)
     Handle handle(OpenForControl(volume.Path()));
     if (!handle.IsOpen()) {
         ReportLastError(volume.DriveName());
-        return 0;
+        return false;
     }
-    return handle.Control(IOCTL_CHANGEPWD, &record, sizeof record) ? 1 : 0;
+    return handle.Control(IOCTL_CHANGEPWD, &record, sizeof record);
 }
 
-int MountPlain(DWORD deviceNumber, LPCWSTR imagePath, int sizeMegabytes, LPCWSTR drive)
+bool MountPlain(DWORD deviceNumber, LPCWSTR imagePath, int sizeMegabytes, LPCWSTR drive)
 {
     if (imagePath == nullptr || !ValidDrive(drive) || sizeMegabytes < 0 || lstrlenW(imagePath) >= NameChars) {
         return Refuse();
     }
-    // The record: 64-bit size, a read-only byte, a spare byte, the 16-bit
-    // byte length of the name, then the name in the ANSI code page.
     WCHAR prefixed[NameChars + 4];
     lstrcpynW(prefixed, L"\\??\\", 5);
     lstrcpynW(prefixed + 4, imagePath, NameChars);
-    char record[15 + 4 * (NameChars + 4)] = {};
-    const int nameBytes =
-        WideCharToMultiByte(CP_ACP, 0, prefixed, -1, record + 12, int(sizeof record) - 15, nullptr, nullptr);
+    PlainOpenRequest record = {};
+    const int nameBytes = WideCharToMultiByte(CP_ACP, 0, prefixed, -1, record.name, int(sizeof record.name) - 3,
+                                              nullptr, nullptr);
     if (nameBytes <= 0) {
         return Refuse();
     }
@@ -240,36 +247,32 @@ int MountPlain(DWORD deviceNumber, LPCWSTR imagePath, int sizeMegabytes, LPCWSTR
 
     VolumePath volume(drive);
     if (LetterInUse(volume)) {
-        return 0;
+        return false;
     }
     WCHAR target[NameChars];
-    NumberedName(target, L"\\Device\\PlainDisk\\PlainDisk", deviceNumber);
+    NumberedName(target, PLAIN_DISK_DEVICE_PREFIX, deviceNumber);
     if (!DefineDosDeviceW(DDD_RAW_TARGET_PATH, volume.DriveName(), target)) {
         ReportLastError(volume.DriveName());
-        return 0;
+        return false;
     }
     Handle handle(OpenForControl(volume.Path()));
     if (!handle.IsOpen()) {
         ReportLastError(volume.DriveName());
         RemoveDefinition(volume);
-        return 0;
+        return false;
     }
-    const LONGLONG size = LONGLONG(sizeMegabytes) * BytesPerMegabyte;
-    for (int i = 0; i < 8; ++i) {
-        record[i] = char((size >> (8 * i)) & 0xFF);
-    }
-    record[8] = 0;  // not read-only
-    record[10] = char(nameLength & 0xFF);
-    record[11] = char(nameLength >> 8);
-    if (!handle.Control(IOCTL_PLAIN_OPEN, record, DWORD(15 + nameLength))) {
-        ReportLastError(L"PlainDisk:");
+    record.head.FileSize = LONGLONG(sizeMegabytes) * BytesPerMegabyte;
+    record.head.ReadOnly = 0;
+    record.head.FileNameLength = nameLength;
+    if (!handle.Control(IOCTL_PLAIN_OPENDISKFILE, &record, DWORD(PLAIN_OPENDISKFILE_LENGTH(nameLength)))) {
+        ReportLastError(RefusedLabel);
         RemoveDefinition(volume);
-        return 0;
+        return false;
     }
-    return 1;
+    return true;
 }
 
-int DismountPlain(LPCWSTR drive, int force)
+bool DismountPlain(LPCWSTR drive, bool force)
 {
-    return Dismount(drive, force, IOCTL_PLAIN_CLOSE);
+    return Dismount(drive, force, IOCTL_PLAIN_CLOSEDISKFILE);
 }

@@ -11,21 +11,16 @@ namespace {
 
 static_assert(sizeof(SECURITY_QUALITY_OF_SERVICE) == 12, "quality of service record");
 
-// The name is read only within its field; one without a terminator there is
-// no name at all.
-bool HasTerminatedName(const OPENDISKFILE_INFO& info)
+// Runs a private request's handler between its entry and exit trace lines;
+// the exit line of a failure is at level 2.
+template <class Handler>
+NTSTATUS Traced(KIrp irp, PCSTR name, Handler handler)
 {
-    for (WCHAR unit : info.FileName) {
-        if (unit == 0) {
-            return true;
-        }
-    }
-    return false;
-}
-
-VaultImage::PasswordField& PasswordBytes(wchar_t (&password)[VANTOR_PASSWORD_CHARS])
-{
-    return *reinterpret_cast<VaultImage::PasswordField*>(password);
+    g_Trace.Trace(1, "VantorDevice::%s++.  IRP %p\n", name, irp.Irp());
+    const NTSTATUS status = handler();
+    irp.Information() = 0;
+    g_Trace.Trace(NT_SUCCESS(status) ? 1 : 2, "VantorDevice::%s--.  IRP %p, STATUS %x\n", name, irp.Irp(), status);
+    return status;
 }
 
 }  // namespace
@@ -74,47 +69,37 @@ NTSTATUS VantorDevice::CarryOutControl(QueueEntry& entry)
 
 NTSTATUS VantorDevice::IOCTL_OPENDISKFILE_Handler(KIrp irp)
 {
-    g_Trace.Trace(1, "VantorDevice::IOCTL_OPENDISKFILE_Handler++.  IRP %p\n", irp.Irp());
-    NTSTATUS status = STATUS_SUCCESS;
-    if (m_Image.IsMounted()) {
-        status = STATUS_INVALID_DEVICE_REQUEST;
-    } else if (irp.IoctlInputLength() != sizeof(OPENDISKFILE_INFO)) {
-        status = STATUS_INVALID_PARAMETER;
-    } else {
-        auto* info = static_cast<OPENDISKFILE_INFO*>(irp.SystemBuffer());
-        status = HasTerminatedName(*info)
-                     ? m_Image.Mount(info->FileName, PasswordBytes(info->Password), ULONGLONG(info->FileSize))
-                     : STATUS_INVALID_PARAMETER;
-    }
-    irp.Information() = 0;
-    g_Trace.Trace(NT_SUCCESS(status) ? 1 : 2, "VantorDevice::IOCTL_OPENDISKFILE_Handler--.  IRP %p, STATUS %x\n",
-                  irp.Irp(), status);
-    return status;
+    return Traced(irp, "IOCTL_OPENDISKFILE_Handler", [&]() -> NTSTATUS {
+        if (m_Image.IsMounted()) {
+            return STATUS_INVALID_DEVICE_REQUEST;
+        }
+        if (irp.IoctlInputLength() != sizeof(OPENDISKFILE_INFO)) {
+            return STATUS_INVALID_PARAMETER;
+        }
+        const auto& info = *static_cast<const OPENDISKFILE_INFO*>(irp.SystemBuffer());
+        if (!VaultImage::HoldsTerminatedText(info.FileName)) {
+            return STATUS_INVALID_PARAMETER;
+        }
+        VaultImage::PasswordCopy password(info.Password);
+        return m_Image.Mount(info.FileName, password.Field(), ULONGLONG(info.FileSize));
+    });
 }
 
 NTSTATUS VantorDevice::IOCTL_CLOSEDISKFILE_Handler(KIrp irp)
 {
-    g_Trace.Trace(1, "VantorDevice::IOCTL_CLOSEDISKFILE_Handler++.  IRP %p\n", irp.Irp());
-    const NTSTATUS status = m_Image.Unmount();
-    irp.Information() = 0;
-    g_Trace.Trace(NT_SUCCESS(status) ? 1 : 2, "VantorDevice::IOCTL_CLOSEDISKFILE_Handler--.  IRP %p, STATUS %x\n",
-                  irp.Irp(), status);
-    return status;
+    return Traced(irp, "IOCTL_CLOSEDISKFILE_Handler", [&]() -> NTSTATUS { return m_Image.Unmount(); });
 }
 
 NTSTATUS VantorDevice::IOCTL_CHANGEPWD_Handler(KIrp irp)
 {
-    g_Trace.Trace(1, "VantorDevice::IOCTL_CHANGEPWD_Handler++.  IRP %p\n", irp.Irp());
-    NTSTATUS status = STATUS_SUCCESS;
-    if (!m_Image.IsMounted()) {
-        status = STATUS_NO_MEDIA_IN_DEVICE;
-    } else if (irp.IoctlInputLength() != sizeof(NewPassword)) {
-        status = STATUS_INVALID_PARAMETER;
-    } else {
-        status = m_Image.ChangePassword(PasswordBytes(static_cast<NewPassword*>(irp.SystemBuffer())->Password));
-    }
-    irp.Information() = 0;
-    g_Trace.Trace(NT_SUCCESS(status) ? 1 : 2, "VantorDevice::IOCTL_CHANGEPWD_Handler--.  IRP %p, STATUS %x\n",
-                  irp.Irp(), status);
-    return status;
+    return Traced(irp, "IOCTL_CHANGEPWD_Handler", [&]() -> NTSTATUS {
+        if (!m_Image.IsMounted()) {
+            return STATUS_NO_MEDIA_IN_DEVICE;
+        }
+        if (irp.IoctlInputLength() != sizeof(NewPassword)) {
+            return STATUS_INVALID_PARAMETER;
+        }
+        VaultImage::PasswordCopy password(static_cast<const NewPassword*>(irp.SystemBuffer())->Password);
+        return m_Image.ChangePassword(password.Field());
+    });
 }

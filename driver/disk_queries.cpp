@@ -1,7 +1,4 @@
-// The disk and storage queries Windows sends to a disk, answered at once
-// from the mounted vault's size: a fixed disk of 512-byte sectors holding
-// one partition that spans the whole data area.
-#include "vantor_device.h"
+#include "disk_queries.h"
 
 #include <ntdddisk.h>
 #include <ntddcdrm.h>
@@ -39,41 +36,42 @@ constexpr ULONG TracksPerCylinder = 2;
 // Fills the output record when the caller's buffer holds it; otherwise
 // nothing is written.
 template <class Record, class Fill>
-NTSTATUS Reply(KIrp irp, Fill fill)
+DiskQueryAnswer Reply(PVOID buffer, ULONG outputLength, Fill fill)
 {
-    if (irp.IoctlOutputLength() < sizeof(Record)) {
-        return STATUS_BUFFER_TOO_SMALL;
+    if (outputLength < sizeof(Record)) {
+        return {STATUS_BUFFER_TOO_SMALL, 0};
     }
-    auto* record = static_cast<Record*>(irp.SystemBuffer());
+    auto* record = static_cast<Record*>(buffer);
     RtlZeroMemory(record, sizeof(Record));
     fill(*record);
-    irp.Information() = sizeof(Record);
-    return STATUS_SUCCESS;
+    return {STATUS_SUCCESS, sizeof(Record)};
+}
+
+// An answer that writes no output.
+DiskQueryAnswer NoOutput(NTSTATUS status)
+{
+    return {status, 0};
 }
 
 }  // namespace
 
-NTSTATUS VantorDevice::AnswerDiskQuery(KIrp irp)
+DiskQueryAnswer AnswerDiskQuery(ULONG code, ULONGLONG diskSize, PVOID buffer, ULONG inputLength, ULONG outputLength)
 {
-    const ULONGLONG diskSize = m_Image.DiskSize();
-    NTSTATUS status = STATUS_INVALID_DEVICE_REQUEST;
-    switch (irp.IoctlCode()) {
+    switch (code) {
     case IOCTL_DISK_GET_DRIVE_GEOMETRY:
     case IOCTL_CDROM_GET_DRIVE_GEOMETRY:
-        status = Reply<DISK_GEOMETRY>(irp, [&](DISK_GEOMETRY& geometry) {
+        return Reply<DISK_GEOMETRY>(buffer, outputLength, [&](DISK_GEOMETRY& geometry) {
             geometry.Cylinders.QuadPart = LONGLONG(diskSize / BytesPerSector / SectorsPerTrack / TracksPerCylinder);
             geometry.MediaType = FixedMedia;
             geometry.TracksPerCylinder = TracksPerCylinder;
             geometry.SectorsPerTrack = SectorsPerTrack;
             geometry.BytesPerSector = BytesPerSector;
         });
-        break;
     case IOCTL_DISK_GET_LENGTH_INFO:
-        status = Reply<GET_LENGTH_INFORMATION>(
-            irp, [&](GET_LENGTH_INFORMATION& length) { length.Length.QuadPart = LONGLONG(diskSize); });
-        break;
+        return Reply<GET_LENGTH_INFORMATION>(
+            buffer, outputLength, [&](GET_LENGTH_INFORMATION& length) { length.Length.QuadPart = LONGLONG(diskSize); });
     case IOCTL_DISK_GET_PARTITION_INFO:
-        status = Reply<PARTITION_INFORMATION>(irp, [&](PARTITION_INFORMATION& partition) {
+        return Reply<PARTITION_INFORMATION>(buffer, outputLength, [&](PARTITION_INFORMATION& partition) {
             partition.StartingOffset.QuadPart = 0;
             partition.PartitionLength.QuadPart = LONGLONG(diskSize);
             partition.HiddenSectors = 1;
@@ -83,9 +81,8 @@ NTSTATUS VantorDevice::AnswerDiskQuery(KIrp irp)
             partition.RecognizedPartition = FALSE;
             partition.RewritePartition = FALSE;
         });
-        break;
     case IOCTL_DISK_GET_PARTITION_INFO_EX:
-        status = Reply<PARTITION_INFORMATION_EX>(irp, [&](PARTITION_INFORMATION_EX& partition) {
+        return Reply<PARTITION_INFORMATION_EX>(buffer, outputLength, [&](PARTITION_INFORMATION_EX& partition) {
             partition.PartitionStyle = PARTITION_STYLE_MBR;
             partition.StartingOffset.QuadPart = 0;
             partition.PartitionLength.QuadPart = LONGLONG(diskSize);
@@ -96,25 +93,21 @@ NTSTATUS VantorDevice::AnswerDiskQuery(KIrp irp)
             partition.Mbr.RecognizedPartition = FALSE;
             partition.Mbr.HiddenSectors = 1;
         });
-        break;
     case IOCTL_CDROM_READ_TOC:
-        status = Reply<CDROM_TOC>(irp, [](CDROM_TOC& toc) {
+        return Reply<CDROM_TOC>(buffer, outputLength, [](CDROM_TOC& toc) {
             toc.FirstTrack = 1;
             toc.LastTrack = 1;
             toc.TrackData[0].Control = 4;  // a data track
             toc.TrackData[0].Adr = 0;
         });
-        break;
     case IOCTL_DISK_VERIFY:
         // Nothing is read: every sector of a file verifies. The answer
         // carries no output: the I/O manager copies Information bytes of
         // the system buffer back to the caller, so the verified length there
         // would overrun both buffers for any caller that offers less room.
-        status = irp.IoctlInputLength() < sizeof(VERIFY_INFORMATION) ? STATUS_INVALID_PARAMETER : STATUS_SUCCESS;
-        break;
+        return NoOutput(inputLength < sizeof(VERIFY_INFORMATION) ? STATUS_INVALID_PARAMETER : STATUS_SUCCESS);
     case IOCTL_DISK_SET_PARTITION_INFO:
-        status = irp.IoctlInputLength() < 1 ? STATUS_INVALID_PARAMETER : STATUS_SUCCESS;
-        break;
+        return NoOutput(inputLength < 1 ? STATUS_INVALID_PARAMETER : STATUS_SUCCESS);
     case IOCTL_DISK_IS_WRITABLE:
     case IOCTL_DISK_CHECK_VERIFY:
     case IOCTL_CDROM_CHECK_VERIFY:
@@ -122,10 +115,8 @@ NTSTATUS VantorDevice::AnswerDiskQuery(KIrp irp)
     case IOCTL_STORAGE_CHECK_VERIFY2:
     case IOCTL_DISK_MEDIA_REMOVAL:
     case IOCTL_STORAGE_MEDIA_REMOVAL:
-        status = STATUS_SUCCESS;
-        break;
+        return NoOutput(STATUS_SUCCESS);
     default:
-        break;
+        return NoOutput(STATUS_INVALID_DEVICE_REQUEST);
     }
-    return irp.Complete(status);
 }

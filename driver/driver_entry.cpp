@@ -10,10 +10,15 @@ KDriver* KCreateDriver()
     return new VantorDriver;
 }
 
+// The service's registry path is not read: the driver has no settings. The
+// parameter is the framework's interface.
 NTSTATUS VantorDriver::DriverEntry(PUNICODE_STRING)
 {
     g_Trace.Trace(1, "VantorDriver::DriverEntry++. Compiled at %s on %s\n", __TIME__, __DATE__);
     ClientSecurity::DetectKernelSupport();
+    // The result is the last unit's: a unit 0 that fails alone leaves the
+    // driver loaded and serving unit 1, whose senders would lose it too if
+    // any unit's failure failed the whole start.
     NTSTATUS result = STATUS_SUCCESS;
     for (ULONG unit = 0; unit < VANTOR_UNIT_COUNT; ++unit) {
         result = CreateUnit(unit);

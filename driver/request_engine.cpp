@@ -1,6 +1,7 @@
 // The request engine: reads, writes and the private control requests are
 // queued per unit and carried out, in arrival order, by the unit's worker
 // thread; everything else is answered on the sender's thread.
+#include "disk_queries.h"
 #include "framework/kpool.h"
 #include "vantor_device.h"
 #include "vantor_ioctl.h"
@@ -145,7 +146,10 @@ NTSTATUS VantorDevice::DeviceControl(KIrp irp)
     if (IsPrivateControl(code)) {
         return DispatchPrivateControl(irp);
     }
-    return AnswerDiskQuery(irp);
+    const DiskQueryAnswer answer = AnswerDiskQuery(code, m_Image.DiskSize(), irp.SystemBuffer(),
+                                                   irp.IoctlInputLength(), irp.IoctlOutputLength());
+    irp.Information() = answer.Information;
+    return irp.Complete(answer.Status);
 }
 
 NTSTATUS VantorDevice::CarryOut(QueueEntry& entry)
@@ -167,6 +171,8 @@ NTSTATUS VantorDevice::CarryOut(QueueEntry& entry)
     default:
         break;
     }
+    // The words of this line are the ones the driver's failures have always
+    // been logged with; whoever filters the debugger's output looks for them.
     if (!NT_SUCCESS(status)) {
         g_Trace.Trace(1, "[Kestrel]---> error,func : %d,0x%x\r\n", major, status);
     }
@@ -177,6 +183,10 @@ NTSTATUS VantorDevice::CarryOutTransfer(KIrp irp, bool write)
 {
     PVOID buffer = irp.Mdl() != nullptr ? MmGetSystemAddressForMdlSafe(irp.Mdl(), NormalPagePriority) : nullptr;
     // A close queued ahead of this request may have taken the vault away.
+    // Such a request fails as one whose buffer cannot be mapped does, with
+    // STATUS_INSUFFICIENT_RESOURCES, as it always has: the disk stack above
+    // takes that as one failed transfer, while STATUS_NO_MEDIA_IN_DEVICE is
+    // what the unit answers, at dispatch, once the medium is known to be gone.
     if (buffer == nullptr || !m_Image.HasOpenFile() || !m_Image.IsMounted()) {
         return STATUS_INSUFFICIENT_RESOURCES;
     }

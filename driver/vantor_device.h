@@ -1,6 +1,18 @@
 // One unit of the vault disk driver: a disk device that serves one vault
 // file at a time. Requests arrive on the senders' threads; file work is
 // queued and carried out in arrival order by the unit's own worker thread.
+//
+// The class's parts live in these files:
+//   driver_entry.cpp      construction, destruction, and the requests answered
+//                         at once (create, close, clean-up, shutdown, internal
+//                         device control)
+//   request_engine.cpp    the queue and the worker: reads, writes, device
+//                         control dispatch, carrying out and completing
+//   control_protocol.cpp  the three private requests: open, close, change
+//                         password
+//   disk_queries.cpp      the disk queries, as a function of their own
+//                         (disk_queries.h) that the engine calls
+//   vault_image.cpp       the vault file itself, a class of its own (VaultImage)
 #pragma once
 
 #include "client_security.h"
@@ -58,7 +70,6 @@ private:
     // The request's status; the worker completes it.
     NTSTATUS CarryOut(QueueEntry& entry);
     NTSTATUS CarryOutTransfer(KIrp irp, bool write);
-    NTSTATUS AnswerDiskQuery(KIrp irp);
 
     // The control protocol.
     static bool IsPrivateControl(ULONG code);

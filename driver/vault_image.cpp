@@ -1,6 +1,5 @@
 #include "vault_image.h"
 
-#include "framework/kpool.h"
 #include "vantor_ioctl.h"
 #include "vantor_trace.h"
 
@@ -14,30 +13,21 @@ static_assert(VaultFileOptions == 0x868, "vault file create options");
 // The open and change-password records carry exactly one password field.
 static_assert(sizeof(OPENDISKFILE_INFO::Password) == VaultImage::PasswordFieldBytes, "password field");
 static_assert(sizeof(NewPassword) == VaultImage::PasswordFieldBytes, "password record");
+static_assert(sizeof(NewPassword::Password) / sizeof(WCHAR) == VaultImage::PasswordFieldChars, "password chars");
 
-constexpr ULONG PasswordChars = VaultImage::PasswordFieldBytes / sizeof(WCHAR);
+constexpr ULONG PasswordChars = VaultImage::PasswordFieldChars;
 
-// A password field counts only up to its NUL; one without a NUL in its 16
-// code units is no password at all (an all-zero header block decodes to such
-// a field) and matches nothing.
-bool HasTerminator(const WCHAR (&text)[PasswordChars])
-{
-    for (WCHAR unit : text) {
-        if (unit == 0) {
-            return true;
-        }
-    }
-    return false;
-}
-
-// Letter case does not matter, as for Windows passwords.
+// Letter case does not matter, as for Windows passwords. A field without a
+// NUL in its 16 code units (an all-zero header block decodes to such a
+// field) matches nothing.
 bool PasswordsMatch(const VaultImage::PasswordField& supplied, const VaultImage::PasswordField& stored)
 {
     WCHAR a[PasswordChars];
     WCHAR b[PasswordChars];
     RtlCopyMemory(a, supplied, sizeof a);
     RtlCopyMemory(b, stored, sizeof b);
-    const bool match = HasTerminator(a) && HasTerminator(b) && _wcsicmp(a, b) == 0;
+    const bool match =
+        VaultImage::HoldsTerminatedText(a) && VaultImage::HoldsTerminatedText(b) && _wcsicmp(a, b) == 0;
     RtlSecureZeroMemory(a, sizeof a);
     RtlSecureZeroMemory(b, sizeof b);
     return match;
@@ -49,7 +39,7 @@ bool VaultImage::HoldsTerminatedText(const PasswordField& field)
 {
     WCHAR text[PasswordChars];
     RtlCopyMemory(text, field, sizeof text);
-    const bool terminated = HasTerminator(text);
+    const bool terminated = HoldsTerminatedText(text);
     RtlSecureZeroMemory(text, sizeof text);
     return terminated;
 }
@@ -87,12 +77,17 @@ NTSTATUS VaultImage::Mount(PCWSTR path, PasswordField& password, ULONGLONG reque
     }
     RtlZeroMemory(header.Get(), HeaderBlockBytes);
 
-    if (!NT_SUCCESS(m_File.Open(path, VaultFileAccess, OBJ_CASE_INSENSITIVE, FILE_ATTRIBUTE_NORMAL, 0, FILE_OPEN_IF,
-                                VaultFileOptions))) {
+    const NTSTATUS opened = m_File.Open(path, VaultFileAccess, OBJ_CASE_INSENSITIVE, FILE_ATTRIBUTE_NORMAL, 0,
+                                        FILE_OPEN_IF, VaultFileOptions);
+    if (!NT_SUCCESS(opened)) {
+        // The sender hears STATUS_INVALID_PARAMETER, as for a wrong password;
+        // the file system's own answer (a missing folder, a file in use, no
+        // rights) goes to the trace, so that a refused mount can be told apart.
+        g_Trace.Trace(1, "VaultImage::Mount: the vault file does not open, STATUS %x\n", opened);
         return STATUS_INVALID_PARAMETER;
     }
-    const bool ready = m_File.WasCreated() ? PrepareNewFile(header.As<UCHAR>(), password, requestedSize)
-                                           : CheckExistingFile(header.As<UCHAR>(), password);
+    const bool ready = m_File.WasCreated() ? PrepareNewFile(header, password, requestedSize)
+                                           : CheckExistingFile(header, password);
     if (!ready) {
         m_File.Close();
         return STATUS_INVALID_PARAMETER;
@@ -103,7 +98,7 @@ NTSTATUS VaultImage::Mount(PCWSTR path, PasswordField& password, ULONGLONG reque
     return STATUS_SUCCESS;
 }
 
-bool VaultImage::PrepareNewFile(UCHAR* header, PasswordField& password, ULONGLONG requestedSize)
+bool VaultImage::PrepareNewFile(KPoolBlock& header, PasswordField& password, ULONGLONG requestedSize)
 {
     // A size whose file length would not fit a file offset is refused before
     // the length is set, instead of wrapping round to a tiny file.
@@ -114,17 +109,28 @@ bool VaultImage::PrepareNewFile(UCHAR* header, PasswordField& password, ULONGLON
         return false;
     }
     m_DiskSize.store(requestedSize, std::memory_order_relaxed);
-    EncodePassword(password);
-    RtlCopyMemory(header, password, PasswordFieldBytes);
     // Without its header block on disk the vault would open with no password
     // ever again, so a failed write fails the mount.
-    ULONG_PTR written = 0;
-    const NTSTATUS status = m_File.WriteAt(HeaderOffset, header, HeaderBlockBytes, written);
-    return NT_SUCCESS(status) && written == HeaderBlockBytes;
+    return NT_SUCCESS(WriteHeaderBlock(header, password));
 }
 
-bool VaultImage::CheckExistingFile(UCHAR* header, const PasswordField& password)
+NTSTATUS VaultImage::WriteHeaderBlock(KPoolBlock& block, PasswordField& password)
 {
+    RtlZeroMemory(block.Get(), HeaderBlockBytes);
+    EncodePassword(password);
+    RtlCopyMemory(block.Get(), password, PasswordFieldBytes);
+    ULONG_PTR written = 0;
+    const NTSTATUS status = m_File.WriteAt(HeaderOffset, block.Get(), HeaderBlockBytes, written);
+    // Part of a block would leave a password that opens nothing.
+    if (NT_SUCCESS(status) && written != HeaderBlockBytes) {
+        return STATUS_UNEXPECTED_IO_ERROR;
+    }
+    return status;
+}
+
+bool VaultImage::CheckExistingFile(KPoolBlock& block, const PasswordField& password)
+{
+    UCHAR* header = block.As<UCHAR>();
     // A failed or short read leaves zeros, which match no password.
     ULONG_PTR read = 0;
     m_File.ReadAt(HeaderOffset, header, HeaderBlockBytes, read);
@@ -171,9 +177,14 @@ NTSTATUS VaultImage::ReadData(ULONGLONG offset, ULONG length, PVOID destination,
     if (offset > ULONGLONG(MAXLONGLONG) - DataOffset) {
         return STATUS_INVALID_PARAMETER;
     }
-    // A page-aligned caller's buffer meets every device's alignment rule for
-    // unbuffered I/O: the file is read straight into it. Other buffers go
-    // through a pool block, which is page-aligned from a page up, and a copy.
+    // The file is unbuffered, so the memory it is read into must meet the
+    // alignment of the device below. A page-aligned destination meets every
+    // device's and is read into directly. Any other is read through a pool
+    // block (page-aligned from a page up) of exactly the request's length, so
+    // the extra memory is bounded by what the request asked for, and only
+    // the bytes read are copied over. Writes (WriteData) take no such block:
+    // they go straight from the caller's buffer whatever its alignment, and
+    // a device that cannot take it fails the write with its own status.
     if ((ULONG_PTR(destination) & (PAGE_SIZE - 1)) == 0) {
         const NTSTATUS status = m_File.ReadAt(LONGLONG(offset + DataOffset), destination, length, bytes);
         if (bytes > length) {
@@ -217,9 +228,5 @@ NTSTATUS VaultImage::ChangePassword(PasswordField& newPassword)
     if (!block) {
         return STATUS_INSUFFICIENT_RESOURCES;
     }
-    RtlZeroMemory(block.Get(), HeaderBlockBytes);
-    EncodePassword(newPassword);
-    RtlCopyMemory(block.Get(), newPassword, PasswordFieldBytes);
-    ULONG_PTR written = 0;
-    return m_File.WriteAt(HeaderOffset, block.Get(), HeaderBlockBytes, written);
+    return WriteHeaderBlock(block, newPassword);
 }

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "framework/kfile.h"
+#include "framework/kpool.h"
 #include "framework/kustring.h"
 
 #include <ntifs.h>
@@ -16,6 +17,7 @@
 class VaultImage {
 public:
     static constexpr ULONG PasswordFieldBytes = 32;
+    static constexpr ULONG PasswordFieldChars = PasswordFieldBytes / sizeof(WCHAR);
     static constexpr ULONG HeaderOffset = 512;
     static constexpr ULONG HeaderBlockBytes = 512;
     static constexpr ULONG DataOffset = 1024;
@@ -23,12 +25,39 @@ public:
     // 16 UTF-16 code units: up to 15 characters and a NUL.
     using PasswordField = UCHAR[PasswordFieldBytes];
 
+    // A request's password field (16 UTF-16 code units) taken over as the
+    // bytes the image works on, and wiped when it goes. The request's own
+    // buffer is left as it came.
+    class PasswordCopy {
+    public:
+        explicit PasswordCopy(const WCHAR (&text)[PasswordFieldChars]) { RtlCopyMemory(m_Field, text, sizeof m_Field); }
+        ~PasswordCopy() { RtlSecureZeroMemory(m_Field, sizeof m_Field); }
+        PasswordCopy(const PasswordCopy&) = delete;
+        PasswordCopy& operator=(const PasswordCopy&) = delete;
+
+        PasswordField& Field() { return m_Field; }
+
+    private:
+        PasswordField m_Field;
+    };
+
     // The keyless byte transform that keeps the stored password from
     // standing in the file as plain text. Each undoes the other.
     static void EncodePassword(PasswordField& field);
     static void DecodePassword(PasswordField& field);
-    // Whether a plain field holds a text whose NUL lies within the field; one
-    // without is no password at all and matches nothing.
+    // Whether a text field holds its NUL within its bounds. Fields are read
+    // only within them: a name without its NUL names nothing, a password
+    // without one is no password at all and matches nothing.
+    template <SIZE_T Chars>
+    static bool HoldsTerminatedText(const WCHAR (&text)[Chars])
+    {
+        for (WCHAR unit : text) {
+            if (unit == 0) {
+                return true;
+            }
+        }
+        return false;
+    }
     static bool HoldsTerminatedText(const PasswordField& field);
 
     VaultImage();
@@ -52,8 +81,11 @@ public:
     const IO_STATUS_BLOCK& LastFileStatus() const { return m_File.IoStatus(); }
 
 private:
-    bool PrepareNewFile(UCHAR* header, PasswordField& password, ULONGLONG requestedSize);
-    bool CheckExistingFile(UCHAR* header, const PasswordField& password);
+    bool PrepareNewFile(KPoolBlock& header, PasswordField& password, ULONGLONG requestedSize);
+    bool CheckExistingFile(KPoolBlock& header, const PasswordField& password);
+    // Scrambles `password` in place and writes it as the header block, in
+    // `block` (HeaderBlockBytes of pool). Only a whole block written counts.
+    NTSTATUS WriteHeaderBlock(KPoolBlock& block, PasswordField& password);
 
     KFileHandle m_File;
     std::atomic<ULONGLONG> m_DiskSize;

@@ -62,6 +62,8 @@ public:
     const KUnicodeName& LinkName() const { return m_LinkName; }
 
     // One handler per kind of request; each base handler refuses it.
+    // CreateClose and ReadWrite are reached only through KDriver's combining
+    // options, kept for the framework's interface.
     virtual NTSTATUS Create(KIrp irp);
     virtual NTSTATUS CreateClose(KIrp irp);
     virtual NTSTATUS CreateNamedPipe(KIrp irp);

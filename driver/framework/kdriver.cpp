@@ -79,7 +79,7 @@ NTSTATUS KDriver::Attach(PDRIVER_OBJECT driverObject, PUNICODE_STRING registryPa
 extern "C" NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT DriverObject, PUNICODE_STRING RegistryPath)
 {
     NTSTATUS status = KRunStaticInitializers();
-    if (ULONG(status) < 0xC0000000) {
+    if (!NT_ERROR(status)) {
         KDriver* driver = KCreateDriver();
         if (driver == nullptr) {
             status = STATUS_INSUFFICIENT_RESOURCES;
@@ -89,14 +89,14 @@ extern "C" NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT DriverObject, PUNICODE_STRI
                 status = driver->DriverEntry(RegistryPath);
                 driver->NoteDevices();
             }
-            if (ULONG(status) >= 0xC0000000) {
+            if (NT_ERROR(status)) {
                 // The system calls no unload routine for a driver whose
                 // start failed: nothing of it may stay behind.
                 delete driver;
             }
         }
     }
-    if (ULONG(status) >= 0xC0000000) {
+    if (NT_ERROR(status)) {
         KRunExitActions();
     }
     return status;

@@ -11,6 +11,9 @@ class KDevice;
 
 class KDriver : public KPoolAllocated<NonPagedPool> {
 public:
+    // Attach sets RegisterForShutdown alone. The two others are kept for the
+    // framework's interface, with KDevice::ReadWrite and CreateClose: a
+    // driver that wants one handler for both sets them in its DriverEntry.
     enum DispatchOption : ULONG {
         RegisterForShutdown = 1,  // every new device gets IRP_MJ_SHUTDOWN
         CombineReadWrite = 2,     // reads and writes go to one handler

@@ -1,6 +1,6 @@
 #include "kqueue.h"
 
-KRequestQueue::KRequestQueue(ULONG linkOffset) : m_LinkOffset(linkOffset), m_SavedIrql(PASSIVE_LEVEL)
+KRequestQueue::KRequestQueue(ULONG linkOffset) : m_LinkOffset(linkOffset)
 {
     InitializeListHead(&m_Head);
     KeInitializeSpinLock(&m_Lock);
@@ -8,26 +8,21 @@ KRequestQueue::KRequestQueue(ULONG linkOffset) : m_LinkOffset(linkOffset), m_Sav
 
 void KRequestQueue::InsertTail(PVOID entry)
 {
-    KeAcquireSpinLock(&m_Lock, &m_SavedIrql);
+    LockGuard guard(m_Lock);
     InsertTailList(&m_Head, reinterpret_cast<PLIST_ENTRY>(static_cast<PUCHAR>(entry) + m_LinkOffset));
-    KeReleaseSpinLock(&m_Lock, m_SavedIrql);
 }
 
 PVOID KRequestQueue::RemoveHead()
 {
-    PVOID entry = nullptr;
-    KeAcquireSpinLock(&m_Lock, &m_SavedIrql);
-    if (!IsListEmpty(&m_Head)) {
-        entry = reinterpret_cast<PUCHAR>(RemoveHeadList(&m_Head)) - m_LinkOffset;
+    LockGuard guard(m_Lock);
+    if (IsListEmpty(&m_Head)) {
+        return nullptr;
     }
-    KeReleaseSpinLock(&m_Lock, m_SavedIrql);
-    return entry;
+    return reinterpret_cast<PUCHAR>(RemoveHeadList(&m_Head)) - m_LinkOffset;
 }
 
 bool KRequestQueue::IsEmpty()
 {
-    KeAcquireSpinLock(&m_Lock, &m_SavedIrql);
-    const bool empty = IsListEmpty(&m_Head);
-    KeReleaseSpinLock(&m_Lock, m_SavedIrql);
-    return empty;
+    LockGuard guard(m_Lock);
+    return IsListEmpty(&m_Head);
 }

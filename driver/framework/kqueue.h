@@ -20,8 +20,24 @@ public:
     bool IsEmpty();
 
 private:
+    // Holds the queue's lock for its own lifetime, with the level it was
+    // taken at: each holder keeps its own, so two threads never share one.
+    class [[nodiscard]] LockGuard {
+    public:
+        explicit LockGuard(KSPIN_LOCK& lock) : m_Lock(lock), m_SavedIrql(PASSIVE_LEVEL)
+        {
+            KeAcquireSpinLock(&m_Lock, &m_SavedIrql);
+        }
+        ~LockGuard() { KeReleaseSpinLock(&m_Lock, m_SavedIrql); }
+        LockGuard(const LockGuard&) = delete;
+        LockGuard& operator=(const LockGuard&) = delete;
+
+    private:
+        KSPIN_LOCK& m_Lock;
+        KIRQL m_SavedIrql;
+    };
+
     LIST_ENTRY m_Head;
     ULONG m_LinkOffset;
     KSPIN_LOCK m_Lock;
-    KIRQL m_SavedIrql;
 };

@@ -10,7 +10,7 @@
 class KTrace {
 public:
     enum Flags : ULONG {
-        UseMonitor = 1,    // an external trace monitor may take the output
+        UseMonitor = 1,    // kept for the framework's interface: no monitor is looked for
         ToDebugger = 2,    // print through the kernel debugger
         DoublePercent = 4  // the debugger's print routine reads its text as a format
     };

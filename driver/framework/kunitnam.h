@@ -12,6 +12,7 @@ public:
     NTSTATUS Status() const { return m_Status; }
 
 private:
+    // Kept for the checks in the constructor, which quote them by name.
     ULONG m_unit;
     ULONG m_radix;
     NTSTATUS m_Status;

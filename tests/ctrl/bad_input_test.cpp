@@ -4,6 +4,7 @@
 // password (nor its length) shows in the driver's trace or the library's
 // report lines.
 #include "pellix_fixture.h"
+#include "support/open_request.h"
 
 #include "vantor_ioctl.h"
 
@@ -25,6 +26,7 @@
 
 namespace {
 
+using korvel::test::OpenRequest;
 using korvel::test::PellixTest;
 using korvel::test::ReadHostFile;
 using korvel::test::Sectors;
@@ -96,18 +98,6 @@ Answer Control(const std::string& path, DWORD code, const void* input, DWORD len
     const DWORD error = ok ? 0 : GetLastError();
     CloseHandle(handle);
     return {ok, error};
-}
-
-OPENDISKFILE_INFO OpenRecord(const std::string& ntPath, const std::string& password, std::int64_t size)
-{
-    OPENDISKFILE_INFO info;
-    std::memset(&info, 0, sizeof info);
-    info.FileSize = size;
-    const std::u16string path = host::Utf8ToUtf16(ntPath);
-    const std::u16string secret = host::Utf8ToUtf16(password);
-    std::memcpy(info.FileName, path.data(), std::min(path.size(), std::size(info.FileName)) * 2);
-    std::memcpy(info.Password, secret.data(), std::min(secret.size(), std::size(info.Password)) * 2);
-    return info;
 }
 
 // Every spelling of `text` in upper- and lower-case letters, `text` itself
@@ -514,15 +504,15 @@ TEST_F(BadInputTest, RecordsTheDriverCannotReadAreRefusedAndLeaveTheVaultAsItWas
 {
     const std::string ntVault = std::string("\\??\\") + kVault;
     // The vault's own path, but no terminator anywhere in the field.
-    OPENDISKFILE_INFO endlessName = OpenRecord(ntVault, kPassword, 0);
+    OPENDISKFILE_INFO endlessName = OpenRequest(ntVault, kPassword, 0);
     for (std::size_t i = ntVault.size(); i < std::size(endlessName.FileName); ++i) {
         endlessName.FileName[i] = L'x';
     }
     // The stored password and one more character filling the field.
-    OPENDISKFILE_INFO endlessPassword = OpenRecord(ntVault, std::string(kPassword) + "Q", 0);
-    OPENDISKFILE_INFO right = OpenRecord(ntVault, kPassword, 0);
-    OPENDISKFILE_INFO wrong = OpenRecord(ntVault, "kx7qm2wp9rt4zv", 0);
-    OPENDISKFILE_INFO wrongNegative = OpenRecord(ntVault, "wrong", -1);
+    OPENDISKFILE_INFO endlessPassword = OpenRequest(ntVault, std::string(kPassword) + "Q", 0);
+    OPENDISKFILE_INFO right = OpenRequest(ntVault, kPassword, 0);
+    OPENDISKFILE_INFO wrong = OpenRequest(ntVault, "kx7qm2wp9rt4zv", 0);
+    OPENDISKFILE_INFO wrongNegative = OpenRequest(ntVault, "wrong", -1);
     std::vector<std::uint8_t> longer(sizeof right + 1, 0);
     std::memcpy(longer.data(), &right, sizeof right);
 
@@ -551,7 +541,7 @@ TEST_F(BadInputTest, RecordsTheDriverCannotReadAreRefusedAndLeaveTheVaultAsItWas
     }
 
     // A negative size is not looked at for a file that exists.
-    OPENDISKFILE_INFO rightNegative = OpenRecord(ntVault, kPassword, -1);
+    OPENDISKFILE_INFO rightNegative = OpenRequest(ntVault, kPassword, -1);
     ASSERT_TRUE(Control("\\\\.\\VantorDevice0", IOCTL_OPENDISKFILE, &rightNegative, sizeof rightNegative).ok);
     EXPECT_EQ(State(kVaultHost), m_Before);
     ASSERT_TRUE(DefineDosDeviceW(DDD_RAW_TARGET_PATH, Wide("S:"), Wide("\\Device\\VantorDevice0")));

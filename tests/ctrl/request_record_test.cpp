@@ -2,6 +2,7 @@
 // the place of a disk driver receives them.
 #include "pellix_fixture.h"
 
+#include "plain_disk_ioctl.h"
 #include "recorder_protocol.h"
 #include "vantor_ioctl.h"
 
@@ -151,17 +152,17 @@ TEST_F(RequestRecordTest, ThePlainDriverGetsItsOwnRecord)
     EXPECT_EQ(DosDeviceTarget("P:"), "\\Device\\PlainDisk\\PlainDisk3");
     const RecorderRecord record = Last();
     const std::string name = "\\??\\C:\\img\\disk.bin";
-    EXPECT_EQ(record.Code, 0x8000E000u);
-    ASSERT_EQ(record.Length, 15 + name.size());
-    std::int64_t size = 0;
-    std::memcpy(&size, record.Bytes, 8);
-    EXPECT_EQ(size, 2147483648LL);
-    EXPECT_EQ(record.Bytes[8], 0) << "not read-only";
-    EXPECT_EQ(record.Bytes[10] | record.Bytes[11] << 8, int(name.size()));
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(record.Bytes + 12)), name);
+    EXPECT_EQ(record.Code, IOCTL_PLAIN_OPENDISKFILE);
+    ASSERT_EQ(record.Length, PLAIN_OPENDISKFILE_LENGTH(name.size()));
+    PLAIN_OPENDISKFILE_HEAD head;
+    std::memcpy(&head, record.Bytes, sizeof head);
+    EXPECT_EQ(head.FileSize, 2147483648LL);
+    EXPECT_EQ(head.ReadOnly, 0) << "not read-only";
+    EXPECT_EQ(head.FileNameLength, name.size());
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(record.Bytes + sizeof head)), name);
 
     EXPECT_EQ(m_UnMount(Wide("P"), 0), 1);
-    EXPECT_EQ(Last().Code, 0x8000E004u);
+    EXPECT_EQ(Last().Code, IOCTL_PLAIN_CLOSEDISKFILE);
     EXPECT_EQ(DosDeviceTarget("P:"), "");
 }
 

@@ -176,6 +176,38 @@ TEST_F(ControlProtocolTest, OneFileCannotBeServedByBothUnits)
     EXPECT_EQ(OpenVault(m_Unit1, "vault.sec", "pw", 0).status, STATUS_SUCCESS);
 }
 
+TEST_F(ControlProtocolTest, ARefusedOpenTracesTheFileSystemsStatusButNotThePassword)
+{
+    // The sender hears STATUS_INVALID_PARAMETER whatever the reason; the
+    // trace tells the reasons apart.
+    ASSERT_EQ(OpenVault(m_Unit1, "closed.sec", "Right-Pw4", kSize).status, STATUS_SUCCESS);
+    ASSERT_EQ(CloseVault(m_Unit1).status, STATUS_SUCCESS);
+    ASSERT_EQ(OpenVault(m_Unit0, "held.sec", "Held-Secret1", kSize).status, STATUS_SUCCESS);
+    struct Case {
+        const char* label;
+        const char* name;
+        const char* password;
+        const char* traced;  // empty: the file opened, and no open failure is traced
+    };
+    const Case cases[] = {
+        {"missing_folder", "missing\\vault.sec", "Missing-Pw2", "STATUS c000003a\n"},
+        {"file_in_use", "held.sec", "Held-Secret1", "STATUS c0000043\n"},
+        {"wrong_password", "closed.sec", "Wrong-Pw3", ""},
+    };
+    const std::string line = "Vantor: VaultImage::Mount: the vault file does not open, ";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        host::ClearDebugOutput();
+        EXPECT_EQ(OpenVault(m_Unit1, c.name, c.password, 0).status, STATUS_INVALID_PARAMETER);
+        if (*c.traced != 0) {
+            EXPECT_TRUE(TraceHas(line + c.traced)) << host::DebugOutput();
+        } else {
+            EXPECT_FALSE(TraceHas(line)) << host::DebugOutput();
+        }
+        EXPECT_FALSE(TraceHas(c.password)) << "the password never shows";
+    }
+}
+
 TEST_F(ControlProtocolTest, TheVaultFileIsOpenedWithTheSendersRights)
 {
     if (const std::string why = korvel::test::WhyTestsCannotActAsAnotherUser(); !why.empty()) {

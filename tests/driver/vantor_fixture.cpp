@@ -19,18 +19,6 @@ AlignedBytes::~AlignedBytes()
     std::free(m_Data);
 }
 
-OPENDISKFILE_INFO OpenRequest(const std::string& ntPath, const std::string& password, std::int64_t sizeBytes)
-{
-    OPENDISKFILE_INFO info;
-    std::memset(&info, 0, sizeof info);
-    info.FileSize = sizeBytes;
-    const std::u16string path = host::Utf8ToUtf16(ntPath);
-    const std::u16string secret = host::Utf8ToUtf16(password);
-    std::memcpy(info.FileName, path.data(), std::min(path.size(), std::size(info.FileName) - 1) * 2);
-    std::memcpy(info.Password, secret.data(), std::min(secret.size(), std::size(info.Password) - 1) * 2);
-    return info;
-}
-
 void VantorTest::SetUp()
 {
     ScratchDriveTest::SetUp();

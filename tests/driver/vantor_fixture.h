@@ -2,6 +2,7 @@
 // entry point, talked to only with requests, as Windows would.
 #pragma once
 
+#include "support/open_request.h"
 #include "support/scratch_drive.h"
 #include "vantor_ioctl.h"
 
@@ -33,8 +34,6 @@ private:
     std::uint8_t* m_Data;
     std::size_t m_Size;
 };
-
-OPENDISKFILE_INFO OpenRequest(const std::string& ntPath, const std::string& password, std::int64_t sizeBytes);
 
 class VantorTest : public ScratchDriveTest {
 protected:

@@ -406,6 +406,29 @@ TEST_F(VaultImageTest, ANewVaultWhoseHeaderCannotBeWrittenDoesNotMount)
     EXPECT_EQ(Mount(Image(), ""), STATUS_INVALID_PARAMETER);
 }
 
+TEST_F(VaultImageTest, AHeaderBlockWrittenOnlyInPartCountsAsFailedForCreationAndChange)
+{
+    // Cut to nothing, the write succeeds; only its count tells that the block
+    // is not on disk.
+    host::ShortenKernelWrites(0, 1);
+    EXPECT_EQ(Mount(Image(), "pw", kDiskSize), STATUS_INVALID_PARAMETER);
+    EXPECT_FALSE(Image().IsMounted());
+    EXPECT_FALSE(Image().HasOpenFile());
+    EXPECT_TRUE(AllZero(Slice(VaultBytes(), 512, 512)));
+
+    CreateVault("OldPass", "kept.sec");
+    ASSERT_EQ(Mount(Image(), "OldPass", 0, "kept.sec"), STATUS_SUCCESS);
+    const auto before = VaultBytes("kept.sec");
+    host::ShortenKernelWrites(0, 1);
+    Password fresh("NewPass");
+    EXPECT_FALSE(NT_SUCCESS(Image().ChangePassword(fresh.field)));
+    EXPECT_TRUE(Image().IsMounted()) << "the vault goes on serving";
+    ASSERT_EQ(Image().Unmount(), STATUS_SUCCESS);
+    EXPECT_EQ(VaultBytes("kept.sec"), before);
+    EXPECT_EQ(Mount(Image(), "NewPass", 0, "kept.sec"), STATUS_INVALID_PARAMETER);
+    EXPECT_EQ(Mount(Image(), "OldPass", 0, "kept.sec"), STATUS_SUCCESS);
+}
+
 TEST_F(VaultImageTest, ARefusedSizeLeavesAnEmptyFile)
 {
     // A size whose file length would pass 2^63 must not wrap round to a small file.

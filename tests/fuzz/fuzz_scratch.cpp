@@ -1,5 +1,7 @@
 #include "fuzz_scratch.h"
 
+#include "support/open_request.h"
+
 #include <host/drive_table.h>
 
 #include <cstdio>
@@ -64,17 +66,7 @@ LoadedDriver& Driver()
 
 OPENDISKFILE_INFO OpenRecord(const char* name, const char* password, std::int64_t size)
 {
-    OPENDISKFILE_INFO info;
-    std::memset(&info, 0, sizeof info);
-    const std::string path = std::string("\\??\\C:\\") + name;
-    for (std::size_t i = 0; i < path.size() && i + 1 < std::size(info.FileName); ++i) {
-        info.FileName[i] = static_cast<unsigned char>(path[i]);
-    }
-    for (std::size_t i = 0; password[i] != 0 && i + 1 < std::size(info.Password); ++i) {
-        info.Password[i] = static_cast<unsigned char>(password[i]);
-    }
-    info.FileSize = size;
-    return info;
+    return korvel::test::OpenRequest(std::string("\\??\\C:\\") + name, password, size);
 }
 
 void Violated(const char* what)

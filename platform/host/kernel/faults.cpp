@@ -47,6 +47,8 @@ struct Faults {
     std::atomic<bool> armed{false};
     Countdown pool;
     ULONG poolTag = 0;
+    Countdown shortWrites;
+    ULONG shortWriteBytes = 0;
     std::atomic<bool> refuseUnbuffered{false};
 };
 
@@ -117,6 +119,29 @@ bool TakePoolFault(ULONG tag)
     return state.pool.Take();
 }
 
+void ShortenKernelWrites(ULONG bytes, unsigned count)
+{
+    std::lock_guard guard(State().lock);
+    State().shortWrites = Countdown{0, count};
+    State().shortWriteBytes = bytes;
+    State().armed = true;
+}
+
+bool TakeShortWrite(ULONG& length)
+{
+    if (!State().armed.load(std::memory_order_acquire)) {
+        return false;
+    }
+    std::lock_guard guard(State().lock);
+    if (!State().shortWrites.Take()) {
+        return false;
+    }
+    if (State().shortWriteBytes < length) {
+        length = State().shortWriteBytes;
+    }
+    return true;
+}
+
 void RefuseUnbufferedIo(bool refuse)
 {
     State().refuseUnbuffered = refuse;
@@ -132,6 +157,8 @@ void ResetFaults()
     }
     State().pool = Countdown{};
     State().poolTag = 0;
+    State().shortWrites = Countdown{};
+    State().shortWriteBytes = 0;
     State().armed = false;
     State().refuseUnbuffered = false;
     State().changed.notify_all();

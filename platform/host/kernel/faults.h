@@ -13,6 +13,8 @@ bool TakeFault(KernelCall call, NTSTATUS& status);
 bool TakeFault(KernelCall call);
 bool TakePoolFault(ULONG tag);
 bool UnbufferedIoRefused();
+// For ZwWriteFile: the length a write is cut to, when one is due.
+bool TakeShortWrite(ULONG& length);
 void ClearHiddenRoutines();
 
 }  // namespace host

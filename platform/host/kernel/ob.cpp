@@ -9,18 +9,22 @@ NTSTATUS NTAPI ObReferenceObjectByHandle(HANDLE Handle, ACCESS_MASK DesiredAcces
                                          KPROCESSOR_MODE AccessMode, PVOID* Object,
                                          POBJECT_HANDLE_INFORMATION HandleInformation)
 {
-    (void)DesiredAccess;
-    (void)AccessMode;
-    host::Ref<host::KernelObject> object = host::ReferenceHandle(Handle);
+    ACCESS_MASK granted = 0;
+    host::Ref<host::KernelObject> object = host::ReferenceHandle(Handle, &granted);
     if (!object) {
         return STATUS_INVALID_HANDLE;
     }
     if (ObjectType != nullptr && object->Type() != ObjectType) {
         return STATUS_OBJECT_TYPE_MISMATCH;
     }
+    // As on Windows, kernel-mode callers are trusted with any access; a
+    // user-mode caller gets no more than the handle was opened with.
+    if (AccessMode != KernelMode && !host::AccessAllows(granted, DesiredAccess)) {
+        return STATUS_ACCESS_DENIED;
+    }
     if (HandleInformation != nullptr) {
         HandleInformation->HandleAttributes = 0;
-        HandleInformation->GrantedAccess = DesiredAccess;
+        HandleInformation->GrantedAccess = granted;
     }
     *Object = object->Body();
     object.Detach();  // the caller now holds this reference

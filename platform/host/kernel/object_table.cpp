@@ -9,9 +9,14 @@ namespace host {
 
 namespace {
 
+struct HandleEntry {
+    KernelObject* object;
+    ACCESS_MASK granted;
+};
+
 struct Tables {
     std::mutex lock;
-    std::unordered_map<ULONG_PTR, KernelObject*> handles;
+    std::unordered_map<ULONG_PTR, HandleEntry> handles;
     std::unordered_map<const void*, KernelObject*> bodies;
     ULONG_PTR next = 0x104;  // handle values are multiples of four, as on Windows
 };
@@ -37,23 +42,34 @@ void KernelObject::Release()
     }
 }
 
-HANDLE InsertHandle(KernelObject* object)
+HANDLE InsertHandle(KernelObject* object, ACCESS_MASK granted)
 {
     object->AddRef();
     auto& tables = TheTables();
     std::lock_guard guard(tables.lock);
     const ULONG_PTR value = tables.next;
     tables.next += 4;
-    tables.handles.emplace(value, object);
+    tables.handles.emplace(value, HandleEntry{object, granted});
     return reinterpret_cast<HANDLE>(value);
 }
 
-Ref<KernelObject> ReferenceHandle(HANDLE handle)
+Ref<KernelObject> ReferenceHandle(HANDLE handle, ACCESS_MASK* granted)
 {
     auto& tables = TheTables();
     std::lock_guard guard(tables.lock);
     auto found = tables.handles.find(reinterpret_cast<ULONG_PTR>(handle));
-    return found == tables.handles.end() ? Ref<KernelObject>() : Ref<KernelObject>::Share(found->second);
+    if (found == tables.handles.end()) {
+        return {};
+    }
+    if (granted != nullptr) {
+        *granted = found->second.granted;
+    }
+    return Ref<KernelObject>::Share(found->second.object);
+}
+
+bool AccessAllows(ACCESS_MASK granted, ACCESS_MASK desired)
+{
+    return (granted & GENERIC_ALL) != 0 || (desired & ~granted) == 0;
 }
 
 bool RemoveHandle(HANDLE handle)
@@ -66,7 +82,7 @@ bool RemoveHandle(HANDLE handle)
         if (found == tables.handles.end()) {
             return false;
         }
-        removed = found->second;
+        removed = found->second.object;
         tables.handles.erase(found);
     }
     // The object may go away here, outside the table's lock.

@@ -92,9 +92,16 @@ Ref<T> MakeObject(Args&&... args)
     return Ref<T>::Adopt(new T(std::forward<Args>(args)...));
 }
 
-// Handles: the table holds one reference per handle.
-HANDLE InsertHandle(KernelObject* object);
-Ref<KernelObject> ReferenceHandle(HANDLE handle);
+// Handles: the table holds one reference per handle, and the access the
+// handle was opened with. Handles whose access nobody asks about (the Win32
+// objects) are opened with all access.
+HANDLE InsertHandle(KernelObject* object, ACCESS_MASK granted = GENERIC_ALL);
+// `granted`, when given, receives the handle's access.
+Ref<KernelObject> ReferenceHandle(HANDLE handle, ACCESS_MASK* granted = nullptr);
+// Whether a handle opened with `granted` allows `desired`. Rights are
+// compared bit by bit: GENERIC_ALL allows everything, other generic rights
+// are not mapped to an object type's specific ones.
+bool AccessAllows(ACCESS_MASK granted, ACCESS_MASK desired);
 // False when the handle is not in the table.
 bool RemoveHandle(HANDLE handle);
 

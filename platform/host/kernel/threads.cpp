@@ -38,8 +38,10 @@ bool SetThreadIdentity(uid_t user, gid_t group, const std::vector<gid_t>& groups
     setfsgid(group);
     setfsuid(user);
     const bool switched = static_cast<uid_t>(setfsuid(user)) == user && static_cast<gid_t>(setfsgid(group)) == group;
-    if (switched && getuid() == 0) {
-        SetThreadGroups(groups);
+    // Without its groups the thread would act with the previous identity's
+    // group rights: that is no switch either.
+    if (switched && getuid() == 0 && !SetThreadGroups(groups)) {
+        return false;
     }
     return switched;
 }
@@ -173,7 +175,6 @@ NTSTATUS NTAPI PsCreateSystemThread(PHANDLE ThreadHandle, ULONG DesiredAccess, P
                                     HANDLE ProcessHandle, PCLIENT_ID ClientId, PKSTART_ROUTINE StartRoutine,
                                     PVOID StartContext)
 {
-    (void)DesiredAccess;
     (void)ObjectAttributes;
     host::RequireIrqlAtMost(PASSIVE_LEVEL, "PsCreateSystemThread");
     if (ThreadHandle == nullptr || StartRoutine == nullptr || ProcessHandle != nullptr) {
@@ -185,7 +186,7 @@ NTSTATUS NTAPI PsCreateSystemThread(PHANDLE ThreadHandle, ULONG DesiredAccess, P
         return status;
     }
     Ref<Thread> thread = host::MakeObject<Thread>();
-    *ThreadHandle = host::InsertHandle(thread.Get());
+    *ThreadHandle = host::InsertHandle(thread.Get(), DesiredAccess);
     if (ClientId != nullptr) {
         ClientId->UniqueProcess = reinterpret_cast<HANDLE>(4);
         ClientId->UniqueThread = *ThreadHandle;

@@ -443,7 +443,7 @@ extern "C" NTSTATUS NTAPI ZwCreateFile(PHANDLE FileHandle, ACCESS_MASK DesiredAc
         information = CreateDisposition == FILE_SUPERSEDE ? FILE_SUPERSEDED : FILE_OVERWRITTEN;
     }
 
-    *FileHandle = host::InsertHandle(file.Get());
+    *FileHandle = host::InsertHandle(file.Get(), DesiredAccess);
     IoStatusBlock->Status = STATUS_SUCCESS;
     IoStatusBlock->Information = information;
     return STATUS_SUCCESS;
@@ -495,6 +495,9 @@ extern "C" NTSTATUS NTAPI ZwWriteFile(HANDLE FileHandle, HANDLE Event, PIO_APC_R
     ULONG done = 0;
     if (host::TakeFault(host::KernelCall::ZwWriteFile, status)) {
         // An injected device failure: nothing reaches the file.
+    } else if (host::TakeShortWrite(Length) && Length == 0) {
+        // A write a test cut short to nothing: it succeeds, and no byte
+        // reaches the file. One cut to fewer bytes goes on below with those.
     } else if (Length != 0) {
         // Growing a file on a simulated volume takes from its free space
         // first; a real file system says for itself when it is full.

@@ -93,7 +93,6 @@ HANDLE OpenDeviceName(std::u16string_view name, DWORD access, DWORD share, DWORD
             return Fail(ERROR_SHARING_VIOLATION);
         }
         target->handles.insert(handle.Get());
-        target->dismounted = false;
         handle->volume = std::move(target);
         handle->sectorAligned = true;
     }

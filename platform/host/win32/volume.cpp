@@ -71,7 +71,8 @@ BOOL VolumeControl(DeviceFileHandle& handle, DWORD code)
         volume.lockedBy = &handle;
         return TRUE;
     case FSCTL_DISMOUNT_VOLUME:
-        volume.dismounted = true;
+        // The volume carries no file system, so a dismount has nothing to
+        // take down: requests to the disk pass through as before.
         return TRUE;
     case FSCTL_UNLOCK_VOLUME:
         if (volume.lockedBy != &handle) {

@@ -44,7 +44,6 @@ public:
     std::mutex lock;
     std::set<DeviceFileHandle*> handles;
     DeviceFileHandle* lockedBy = nullptr;
-    bool dismounted = false;
 };
 
 // The volume for a disk, made on first use.

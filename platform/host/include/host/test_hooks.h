@@ -61,6 +61,9 @@ void HoldKernelCalls(KernelCall call, unsigned count);
 // Waits until `count` calls are being held; false after `timeoutMs`.
 bool WaitForHeldCalls(KernelCall call, unsigned count, unsigned timeoutMs);
 void ReleaseHeldCalls(KernelCall call);
+// Make the next `count` ZwWriteFile calls write only their first `bytes`
+// bytes and report success with that count, as a write cut short does.
+void ShortenKernelWrites(ULONG bytes, unsigned count);
 // Behave as a file system that refuses unbuffered (O_DIRECT) I/O.
 void RefuseUnbufferedIo(bool refuse);
 
