@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -73,12 +74,31 @@ bool FuseAllowsOthers()
     return false;
 }
 
+// Whether this process may mount at all: a container may keep even root
+// from it.
+bool MayMount()
+{
+    char folder[] = "/tmp/korvel-mount-probe-XXXXXX";
+    if (mkdtemp(folder) == nullptr) {
+        return false;
+    }
+    const bool mounted = mount("none", folder, "tmpfs", 0, "size=4k") == 0;
+    if (mounted) {
+        umount(folder);
+    }
+    rmdir(folder);
+    return mounted;
+}
+
 // Why this machine cannot mount a vault by `via`; empty when it can.
 std::string MountUnavailable(const std::string& via)
 {
     const bool root = geteuid() == 0;
     if (!Executable("/bin/ntfs-3g") && !Executable("/usr/bin/ntfs-3g")) {
         return "ntfs-3g is not installed (Debian package ntfs-3g)";
+    }
+    if (root && !MayMount()) {
+        return "this machine does not let even root mount (a container without CAP_SYS_ADMIN)";
     }
     if (via == "loop") {
         if (!root) {
