@@ -9,6 +9,7 @@
 #include "vault_ops/new_password_rules.h"
 
 #include <host/ntfs_volume.h>
+#include <host/system_programs.h>
 #include <host/utf16.h>
 
 #include <sys/statvfs.h>
@@ -24,10 +25,6 @@
 namespace vault_tool {
 
 namespace {
-
-constexpr int kDone = 0;
-constexpr int kRefused = 1;
-constexpr int kError = 2;
 
 int Fail(int status, const std::string& message)
 {
@@ -131,19 +128,30 @@ bool FuseAllowsOthers()
     return false;
 }
 
+// The program that unmounts what this user mounted: umount for root,
+// fusermount3 for a normal user. Empty when it is found, else what is missing.
+std::string FindUnmounter(std::string& unmounter)
+{
+    const bool root = geteuid() == 0;
+    unmounter = host::FindSystemProgram(root ? "umount" : "fusermount3");
+    if (!unmounter.empty()) {
+        return {};
+    }
+    return root ? "找不到 umount，请先安装：apt-get install mount" : "找不到 fusermount3，请先安装 FUSE：apt-get install fuse3";
+}
+
 // How the data area will reach ntfs-3g here, or what is missing.
 std::string PlanMount(bool viaFuse, MountPlan& plan)
 {
-    plan.ntfs3g = FindProgram("ntfs-3g");
+    plan.ntfs3g = host::FindSystemProgram("ntfs-3g");
     if (plan.ntfs3g.empty()) {
         return "找不到 ntfs-3g，请先安装：apt-get install ntfs-3g";
     }
     const bool root = geteuid() == 0;
-    plan.losetup = FindProgram("losetup");
+    plan.losetup = host::FindSystemProgram("losetup");
     plan.viaLoop = root && !viaFuse && !plan.losetup.empty() && access("/dev/loop-control", R_OK | W_OK) == 0;
     if (plan.viaLoop) {
-        plan.unmounter = FindProgram("umount");
-        return plan.unmounter.empty() ? "找不到 umount，请先安装：apt-get install mount" : std::string();
+        return FindUnmounter(plan.unmounter);
     }
     if (access("/dev/fuse", F_OK) != 0) {
         return "无法使用 FUSE：没有 /dev/fuse（请安装 fuse3：apt-get install fuse3，并加载 fuse 内核模块）";
@@ -156,12 +164,7 @@ std::string PlanMount(bool viaFuse, MountPlan& plan)
     if (!root && !FuseAllowsOthers()) {
         return "无法使用 FUSE：ntfs-3g 以 root 身份读取数据，普通用户挂载需要在 /etc/fuse.conf 中启用 user_allow_other";
     }
-    plan.unmounter = FindProgram(root ? "umount" : "fusermount3");
-    if (plan.unmounter.empty()) {
-        return root ? "找不到 umount，请先安装：apt-get install mount"
-                    : "找不到 fusermount3，请先安装 FUSE：apt-get install fuse3";
-    }
-    return {};
+    return FindUnmounter(plan.unmounter);
 }
 
 // Waits until the holder of a mount has let go of its vault file.
@@ -300,7 +303,7 @@ int Create(const std::string& file, const std::string& sizeText)
         return Fail(kError, "空间不足：需要 " + std::to_string(dataBytes + VaultImage::DataOffset) + " 字节，只有 " +
                                 std::to_string(free) + " 字节");
     }
-    if (host::FindMkntfs().empty()) {
+    if (host::FindSystemProgram("mkntfs").empty()) {
         return Fail(kError, "找不到 mkntfs，请先安装：apt-get install ntfs-3g");
     }
     const auto password = NewPassword();
@@ -371,9 +374,9 @@ int Unmount(const std::string& folder)
                                                    : "这里没有挂载保险柜：" + folder);
     }
     if (IsMountPoint(resolved)) {
-        const std::string unmounter = FindProgram(geteuid() == 0 ? "umount" : "fusermount3");
-        if (unmounter.empty()) {
-            return Fail(kError, geteuid() == 0 ? "找不到 umount" : "找不到 fusermount3，请先安装 FUSE：apt-get install fuse3");
+        std::string unmounter;
+        if (const std::string missing = FindUnmounter(unmounter); !missing.empty()) {
+            return Fail(kError, missing);
         }
         const ProgramOutcome done = RunProgram(UnmountCommand(unmounter, resolved));
         if (done.exitCode != 0) {

@@ -7,6 +7,10 @@
 
 namespace vault_tool {
 
+constexpr int kDone = 0;
+constexpr int kRefused = 1;
+constexpr int kError = 2;
+
 int Info(const std::string& file);
 int Check(const std::string& file);
 int Create(const std::string& file, const std::string& sizeText);

@@ -1,6 +1,7 @@
 #include "mount_holder.h"
 
 #include "byte_window.h"
+#include "commands.h"
 #include "data_file_server.h"
 #include "host_vault.h"
 #include "mount_table.h"
@@ -24,10 +25,6 @@
 namespace vault_tool {
 
 namespace {
-
-constexpr int kDone = 0;
-constexpr int kRefused = 1;
-constexpr int kError = 2;
 
 // How long ntfs-3g may take to mount before the holder gives up on it.
 constexpr auto kMountPatience = std::chrono::seconds(60);
@@ -91,11 +88,12 @@ public:
     {
         if (m_Plan.viaLoop) {
             const ProgramOutcome loop =
-                RunProgram({m_Plan.losetup, "--find", "--show", "--offset", "1024", "--sizelimit",
-                            std::to_string(m_Window.Size()), m_Plan.vault});
+                RunProgram({m_Plan.losetup, "--find", "--show", "--offset", std::to_string(VaultImage::DataOffset),
+                            "--sizelimit", std::to_string(m_Window.Size()), m_Plan.vault});
+            // Its first line: the device, or what went wrong.
             std::string device = loop.output.substr(0, loop.output.find('\n'));
             if (loop.exitCode != 0 || device.rfind("/dev/", 0) != 0) {
-                problem = "无法建立回环设备：" + loop.output.substr(0, loop.output.find('\n'));
+                problem = "无法建立回环设备：" + device;
                 return {};
             }
             m_LoopDevice = device;

@@ -7,30 +7,10 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
-#include <sstream>
 
 extern char** environ;
 
 namespace vault_tool {
-
-std::string FindProgram(const std::string& name)
-{
-    std::string folders = std::getenv("PATH") != nullptr ? std::getenv("PATH") : "";
-    folders += ":/usr/sbin:/sbin";
-    std::stringstream list(folders);
-    std::string folder;
-    while (std::getline(list, folder, ':')) {
-        if (folder.empty()) {
-            continue;
-        }
-        const std::string candidate = folder + "/" + name;
-        if (access(candidate.c_str(), X_OK) == 0) {
-            return candidate;
-        }
-    }
-    return {};
-}
 
 pid_t StartProgram(const std::vector<std::string>& arguments, int outputFd)
 {

@@ -1,5 +1,6 @@
-// The programs the tool hands work to (ntfs-3g, losetup, umount): found and
-// run without a shell, so that no file name is ever parsed as a command.
+// The programs the tool hands work to (ntfs-3g, losetup, umount), found with
+// host::FindSystemProgram: run without a shell, so that no file name is ever
+// parsed as a command.
 #pragma once
 
 #include <sys/types.h>
@@ -8,10 +9,6 @@
 #include <vector>
 
 namespace vault_tool {
-
-// The program's full path from PATH or the system folders (losetup and
-// mkntfs live in sbin, which a normal user's PATH lacks); empty when absent.
-std::string FindProgram(const std::string& name);
 
 struct ProgramOutcome {
     int exitCode = -1;   // -1 when it could not start or was killed

@@ -1,7 +1,8 @@
 #include "tool_fixture.h"
 
+#include <host/system_programs.h>
+
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <cstdlib>
 #include <fstream>
@@ -30,16 +31,6 @@ std::string Slurp(const std::string& path)
 
 }  // namespace
 
-bool MkntfsInstalled()
-{
-    for (const char* folder : {"/usr/sbin", "/sbin", "/usr/bin", "/bin"}) {
-        if (access((std::string(folder) + "/mkntfs").c_str(), X_OK) == 0) {
-            return true;
-        }
-    }
-    return false;
-}
-
 ToolOutcome VaultToolTest::Run(const std::vector<std::string>& arguments, const std::string& input,
                                const std::string& environment)
 {
@@ -60,7 +51,7 @@ ToolOutcome VaultToolTest::Run(const std::vector<std::string>& arguments, const 
 
 void VaultToolTest::MakeVault(const std::string& name, const std::string& password, const std::string& size)
 {
-    if (!MkntfsInstalled()) {
+    if (host::FindSystemProgram("mkntfs").empty()) {
         GTEST_SKIP() << "mkntfs is not installed (Debian package ntfs-3g)";
     }
     const ToolOutcome made = Run({"create", Path(name), size}, password + "\n" + password + "\n");

@@ -17,8 +17,6 @@ struct ToolOutcome {
     std::string err;
 };
 
-bool MkntfsInstalled();
-
 class VaultToolTest : public ::testing::Test {
 protected:
     std::string Path(const std::string& name) const { return m_Folder.Path() + "/" + name; }

@@ -4,6 +4,8 @@
 // (a loop device needs root), those tests skip and say why.
 #include "tool_fixture.h"
 
+#include <host/system_programs.h>
+
 #include <gtest/gtest.h>
 
 #include <sys/mount.h>
@@ -57,11 +59,6 @@ std::pair<std::string, std::string> MountAt(const std::string& folder)
     return {};
 }
 
-bool Executable(const char* path)
-{
-    return access(path, X_OK) == 0;
-}
-
 bool FuseAllowsOthers()
 {
     std::ifstream config("/etc/fuse.conf");
@@ -94,7 +91,7 @@ bool MayMount()
 std::string MountUnavailable(const std::string& via)
 {
     const bool root = geteuid() == 0;
-    if (!Executable("/bin/ntfs-3g") && !Executable("/usr/bin/ntfs-3g")) {
+    if (host::FindSystemProgram("ntfs-3g").empty()) {
         return "ntfs-3g is not installed (Debian package ntfs-3g)";
     }
     if (root && !MayMount()) {
@@ -104,7 +101,7 @@ std::string MountUnavailable(const std::string& via)
         if (!root) {
             return "a loop device needs root";
         }
-        if (access("/dev/loop-control", R_OK | W_OK) != 0 || !Executable("/sbin/losetup")) {
+        if (access("/dev/loop-control", R_OK | W_OK) != 0 || host::FindSystemProgram("losetup").empty()) {
             return "no loop devices here";
         }
         return {};

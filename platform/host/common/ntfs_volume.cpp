@@ -1,4 +1,5 @@
 #include <host/ntfs_volume.h>
+#include <host/system_programs.h>
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -82,28 +83,11 @@ int RunMkntfs(const std::string& program, const std::string& label, const std::s
 
 }  // namespace
 
-std::string FindMkntfs()
-{
-    std::string folders = std::getenv("PATH") != nullptr ? std::getenv("PATH") : "";
-    // Debian keeps it among the administrator's programs.
-    folders += ":/usr/sbin:/sbin";
-    std::size_t start = 0;
-    while (start <= folders.size()) {
-        const std::size_t end = std::min(folders.find(':', start), folders.size());
-        const std::string candidate = folders.substr(start, end - start) + "/mkntfs";
-        if (end > start && access(candidate.c_str(), X_OK) == 0) {
-            return candidate;
-        }
-        start = end + 1;
-    }
-    return {};
-}
-
 std::string MakeNtfsVolume(unsigned long long bytes, const std::string& label,
                            const std::function<bool(unsigned long long offset, const void* data, std::size_t length)>& write,
                            const std::function<void(int)>& progress)
 {
-    const std::string mkntfs = FindMkntfs();
+    const std::string mkntfs = FindSystemProgram("mkntfs");
     if (mkntfs.empty()) {
         return "找不到 mkntfs，请先安装：apt-get install ntfs-3g";
     }

@@ -10,9 +10,6 @@
 
 namespace host {
 
-// The mkntfs program, or an empty text when it is not installed.
-std::string FindMkntfs();
-
 // `write` gets each written part (offsets and lengths in whole 512-byte
 // sectors, the data in page-aligned memory) and says whether it was stored;
 // `progress` gets the share done, 0 to 100. An empty text on success,
