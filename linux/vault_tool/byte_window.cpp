@@ -1,31 +1,18 @@
 #include "byte_window.h"
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
-#include <memory>
 
 namespace vault_tool {
 
 namespace {
 
 constexpr unsigned long long kSector = 512;
-// Large requests go in pieces of this size, so that one request never needs
-// an outsized bounce buffer.
+// Large requests go in pieces of this size, so that the bounce block stays
+// small. Pool blocks of a page and more are page-aligned, which unbuffered
+// file I/O needs.
 constexpr std::size_t kPiece = 1 << 20;
-// Unbuffered file I/O wants its memory aligned; a page suits every device.
-constexpr std::size_t kAlignment = 4096;
-
-struct FreeAligned {
-    void operator()(void* block) const { std::free(block); }
-};
-using AlignedBlock = std::unique_ptr<unsigned char, FreeAligned>;
-
-AlignedBlock Allocate(std::size_t bytes)
-{
-    const std::size_t rounded = (bytes + kAlignment - 1) / kAlignment * kAlignment;
-    return AlignedBlock(static_cast<unsigned char*>(std::aligned_alloc(kAlignment, rounded)));
-}
+constexpr std::size_t kBounceBytes = kPiece + 2 * kSector;
 
 unsigned long long SectorFloor(unsigned long long value)
 {
@@ -46,6 +33,14 @@ bool ReadSectors(VaultImage& image, unsigned long long first, std::size_t bytes,
 
 }  // namespace
 
+unsigned char* ByteWindow::Bounce()
+{
+    if (!m_Bounce) {
+        m_Bounce = KPoolBlock(PagedPool, kBounceBytes);
+    }
+    return m_Bounce.As<unsigned char>();
+}
+
 unsigned long long ByteWindow::Size() const
 {
     return SectorFloor(m_Image.DiskSize());
@@ -60,8 +55,8 @@ long long ByteWindow::Read(unsigned long long offset, std::size_t length, void* 
     if (length > size - offset) {
         length = static_cast<std::size_t>(size - offset);
     }
-    AlignedBlock block = Allocate(kPiece + 2 * kSector);
-    if (!block) {
+    unsigned char* block = Bounce();
+    if (block == nullptr) {
         return -ENOMEM;
     }
     auto* out = static_cast<unsigned char*>(destination);
@@ -71,10 +66,10 @@ long long ByteWindow::Read(unsigned long long offset, std::size_t length, void* 
         const std::size_t piece = length - done < kPiece ? length - done : kPiece;
         const unsigned long long first = SectorFloor(start);
         const auto span = static_cast<std::size_t>(SectorCeiling(start + piece) - first);
-        if (!ReadSectors(m_Image, first, span, block.get())) {
+        if (!ReadSectors(m_Image, first, span, block)) {
             return done > 0 ? static_cast<long long>(done) : -EIO;
         }
-        std::memcpy(out + done, block.get() + (start - first), piece);
+        std::memcpy(out + done, block + (start - first), piece);
         done += piece;
     }
     return static_cast<long long>(done);
@@ -91,8 +86,8 @@ long long ByteWindow::Write(unsigned long long offset, std::size_t length, const
     if (offset > size || length > size - offset) {
         return -ENOSPC;
     }
-    AlignedBlock block = Allocate(kPiece + 2 * kSector);
-    if (!block) {
+    unsigned char* block = Bounce();
+    if (block == nullptr) {
         return -ENOMEM;
     }
     const auto* in = static_cast<const unsigned char*>(source);
@@ -104,18 +99,18 @@ long long ByteWindow::Write(unsigned long long offset, std::size_t length, const
         const unsigned long long first = SectorFloor(start);
         const auto span = static_cast<std::size_t>(SectorCeiling(end) - first);
         // The sectors the write only touches in part keep their other bytes.
-        if (start != first && !ReadSectors(m_Image, first, kSector, block.get())) {
+        if (start != first && !ReadSectors(m_Image, first, kSector, block)) {
             return done > 0 ? static_cast<long long>(done) : -EIO;
         }
+        // The last sector, unless the read above already brought it in.
         const unsigned long long last = SectorFloor(end - 1);
-        const bool tailPartial = end % kSector != 0;
-        if (tailPartial && (last != first || start == first) &&
-            !ReadSectors(m_Image, last, kSector, block.get() + (last - first))) {
+        const bool tailRead = last == first && start != first;
+        if (end % kSector != 0 && !tailRead && !ReadSectors(m_Image, last, kSector, block + (last - first))) {
             return done > 0 ? static_cast<long long>(done) : -EIO;
         }
-        std::memcpy(block.get() + (start - first), in + done, piece);
+        std::memcpy(block + (start - first), in + done, piece);
         ULONG_PTR written = 0;
-        if (!NT_SUCCESS(m_Image.WriteData(first, static_cast<ULONG>(span), block.get(), written)) ||
+        if (!NT_SUCCESS(m_Image.WriteData(first, static_cast<ULONG>(span), block, written)) ||
             written != span) {
             return done > 0 ? static_cast<long long>(done) : -EIO;
         }
